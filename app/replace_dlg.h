@@ -1,0 +1,84 @@
+// CReplaceDlg: the main dialog. Its handlers live beside the subsystem they belong to:
+// app/ (frame, keyboard, painting), engine/ (Start and the scan), pattern/ (the four
+// views of each pattern), target/ (path intake and browsing).
+#pragma once
+
+#include "app/framework/dialog.h"
+#include "res/resource.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+
+class CReplaceDlg : public CDialog {
+public:
+    explicit CReplaceDlg(CWnd* parent = nullptr);
+
+    // --- Dialog control operations (app/control_ops.cpp) ---
+    // Reads at most 259 characters and a terminator into buf (capacity 260).
+    int ReadText(int id, char* buf) const;
+    int ReadTextW(int id, wchar_t* buf) const;
+    // Length of a control's text in 8-bit units (a double-byte character counts two).
+    int TextLength(int id) const;
+    void SetText(int id, const char* text) const;
+    void SetTextW(int id, const wchar_t* text) const;
+    bool IsChecked(int id) const;
+    void SetCheck(int id, int state) const;
+    DWORD CaretEnd(int id) const;
+    void SetCaret(int id, DWORD pos) const;
+    void LimitText(int id, int chars) const;
+    // Modal message box owned by the dialog, caption "Bytewren"; returns the button pressed.
+    int ShowMessage(const wchar_t* text, UINT style) const;
+    static void Beep();
+
+    // --- Pattern entry (pattern/) ---
+    size_t FormatHexText(char* text);
+    int HexTextToBytes(char* buf);
+    void ReformatHexField(int id);
+
+    // --- Scan and patch run (engine/scan_run.cpp) ---
+    void OnStart();
+    void ScanDirectory(std::string dir);
+    void ProcessFile(const char* path, bool quiet);
+
+    // --- Target selection (target/) ---
+    void SetTargetPath(const char* path);
+    void OnDropFiles(HDROP drop);
+    void OnBrowse();
+
+    // --- Frame (app/replace_dlg.cpp) ---
+    BOOL OnInitDialog() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    void DoDataExchange() override {}
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    HBRUSH OnCtlColor(HDC dc, HWND wnd, UINT kind);
+    void OnLButtonDown(UINT flags, POINT point);
+    BOOL OnHelpInfo(HELPINFO* info);
+    void OnExit();
+
+    // Change handlers of the pattern views.
+    void OnChangeFindHex();
+    void OnChangeFindAscii();
+    void OnChangeFindUtf8();
+    void OnChangeFindUnicode();
+    void OnChangeReplaceHex();
+    void OnChangeReplaceAscii();
+    void OnChangeReplaceUtf8();
+    void OnChangeReplaceUnicode();
+
+protected:
+    const MessageMapEntry* GetMessageMap() const override;
+
+private:
+    // Applies the HEX keystroke filter; TRUE when the character is swallowed.
+    BOOL FilterHexKeystroke(MSG* msg);
+    // Records a directory of the current walk; false when it was walked already.
+    bool MarkDirectoryWalked(const std::string& dir);
+
+    HICON m_hIcon;
+    bool m_bUpdating = false;
+    // Directories of the current walk, by volume serial number and file index.
+    std::set<std::pair<DWORD, uint64_t>> m_walkedDirs;
+};

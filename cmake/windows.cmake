@@ -1,0 +1,52 @@
+# The Windows program, and the tests that run it under Wine.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+add_compile_options(-Wall -Wextra)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+# Statically linked, so it runs on a bare Windows with no runtime DLLs beside it.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+set(BYTEWREN_CORE_SOURCES
+  app/framework/wnd.cpp
+  app/framework/dialog.cpp
+  app/framework/win_app.cpp
+  app/framework/file_find.cpp
+  app/replace_app.cpp
+  app/replace_dlg.cpp
+  app/control_ops.cpp
+  engine/find_pattern.cpp
+  engine/offset_text.cpp
+  engine/search_file.cpp
+  engine/file_patch.cpp
+  engine/scan_run.cpp
+  pattern/hex_text.cpp
+  pattern/static_buffers.cpp
+  pattern/hex_field.cpp
+  pattern/pattern_views.cpp
+  target/target_path.cpp
+  target/browse.cpp
+)
+list(TRANSFORM BYTEWREN_CORE_SOURCES PREPEND ${PROJECT_SOURCE_DIR}/)
+
+add_library(bytewren_core STATIC ${BYTEWREN_CORE_SOURCES})
+target_include_directories(bytewren_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(bytewren_core PUBLIC comdlg32 shell32 ole32 uuid comctl32)
+
+# Resources are linked into each executable: nothing would pull them out of a library.
+set(BYTEWREN_RESOURCES ${PROJECT_SOURCE_DIR}/res/bytewren.rc)
+set_property(SOURCE ${BYTEWREN_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
+  ${PROJECT_SOURCE_DIR}/res/bytewren.ico ${PROJECT_SOURCE_DIR}/res/bytewren.manifest
+  ${PROJECT_SOURCE_DIR}/res/resource.h)
+
+add_executable(Bytewren WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp ${BYTEWREN_RESOURCES})
+target_link_libraries(Bytewren PRIVATE bytewren_core)
+
+option(BYTEWREN_TESTS "Build the tests that run under Wine" ON)
+if(BYTEWREN_TESTS)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(${PROJECT_SOURCE_DIR}/tests/wine ${CMAKE_BINARY_DIR}/tests/wine)
+endif()

@@ -1,0 +1,186 @@
+#include "engine/find_pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes B(const std::string& s)
+{
+    return Bytes(s.begin(), s.end());
+}
+
+// Searches with both operands in heap blocks of exactly their size, so ASan
+// reports any read before or past either of them.
+int64_t Find(const Bytes& data, const Bytes& pattern)
+{
+    auto* d = new unsigned char[data.size()];
+    auto* p = new unsigned char[pattern.size()];
+    std::copy(data.begin(), data.end(), d);
+    std::copy(pattern.begin(), pattern.end(), p);
+    int32_t table[256];
+    BuildShiftTable(p, static_cast<int32_t>(pattern.size()), table);
+    const int64_t r = FindPattern(d, p, table, static_cast<int64_t>(data.size()),
+                                  static_cast<int32_t>(pattern.size()));
+    delete[] d;
+    delete[] p;
+    return r;
+}
+
+int64_t Find(const std::string& data, const std::string& pattern)
+{
+    return Find(B(data), B(pattern));
+}
+
+// Plain window-by-window search, the meaning the fast matcher has to reproduce.
+int64_t ReferenceFind(const Bytes& data, const Bytes& pattern)
+{
+    if (data.empty())
+        return SEARCH_NOT_FOUND;
+    for (size_t s = 0; s + pattern.size() <= data.size(); ++s) {
+        if (std::equal(pattern.begin(), pattern.end(), data.begin() + s))
+            return static_cast<int64_t>(s);
+    }
+    return SEARCH_NOT_FOUND;
+}
+
+TEST(ShiftTable, AbsentBytesShiftPastTheWholeWindow)
+{
+    const Bytes p = B("abc");
+    int32_t table[256];
+    BuildShiftTable(p.data(), 3, table);
+    for (int c = 0; c < 256; ++c) {
+        if (c < 'a' || c > 'c') {
+            EXPECT_EQ(table[c], 4) << "byte " << c;
+        }
+    }
+    EXPECT_EQ(table['a'], 3);
+    EXPECT_EQ(table['b'], 2);
+    EXPECT_EQ(table['c'], 1);
+}
+
+TEST(ShiftTable, RepeatedByteKeepsItsLastOccurrence)
+{
+    const Bytes p = {0xFF, 0x00, 0xFF, 0x80, 0x00};
+    int32_t table[256];
+    BuildShiftTable(p.data(), 5, table);
+    EXPECT_EQ(table[0xFF], 3);  // indices 0 and 2: index 2 wins
+    EXPECT_EQ(table[0x00], 1);  // indices 1 and 4: index 4 wins
+    EXPECT_EQ(table[0x80], 2);
+    EXPECT_EQ(table[0x7F], 6);
+}
+
+TEST(ShiftTable, EmptyPatternShiftsByOne)
+{
+    int32_t table[256];
+    table[7] = 99;
+    BuildShiftTable(nullptr, 0, table);
+    for (int c = 0; c < 256; ++c)
+        EXPECT_EQ(table[c], 1);
+}
+
+TEST(FindPattern, MatchesAtTheRightOffset)
+{
+    EXPECT_EQ(Find("AAAB", "AAB"), 1);  // a partial match must not hide the real one
+    EXPECT_EQ(Find("xxAB", "AB"), 2);   // match ends at the last byte
+    EXPECT_EQ(Find("ABxx", "AB"), 0);
+    EXPECT_EQ(Find("AB", "AB"), 0);     // pattern fills the whole range
+    EXPECT_EQ(Find("xyz", "z"), 2);
+}
+
+TEST(FindPattern, ReturnsTheLowestOfSeveralOccurrences)
+{
+    EXPECT_EQ(Find("--ab--ab--ab", "ab"), 2);
+    EXPECT_EQ(Find("aaaaaa", "aaa"), 0);
+    EXPECT_EQ(Find("xabababa", "abab"), 1);  // overlapping occurrences
+}
+
+TEST(FindPattern, NotFound)
+{
+    EXPECT_EQ(Find("xxA", "AB"), SEARCH_NOT_FOUND);  // prefix cut off by the end
+    EXPECT_EQ(Find("AB", "ABC"), SEARCH_NOT_FOUND);  // pattern longer than data
+    EXPECT_EQ(Find("", "A"), SEARCH_NOT_FOUND);
+    EXPECT_EQ(Find("abcdefgh", "abd"), SEARCH_NOT_FOUND);
+}
+
+TEST(FindPattern, EmptyPatternMatchesAtStartOfNonEmptyDataOnly)
+{
+    EXPECT_EQ(Find("abc", ""), 0);
+    EXPECT_EQ(Find("", ""), SEARCH_NOT_FOUND);
+}
+
+TEST(FindPattern, TreatsAllByteValuesAlike)
+{
+    EXPECT_EQ(Find(Bytes{0x00, 0x00, 0x01, 0x00}, Bytes{0x01, 0x00}), 2);
+    EXPECT_EQ(Find(Bytes{0x7F, 0x80, 0xFF, 0xFE, 0x80, 0xFF}, Bytes{0x80, 0xFF}), 1);
+    EXPECT_EQ(Find(Bytes{0xFF, 0xFF, 0xFE}, Bytes{0xFF, 0xFE}), 1);
+    EXPECT_EQ(Find(Bytes{0x80, 0x81, 0x82}, Bytes{0x81, 0x83}), SEARCH_NOT_FOUND);
+    // A high byte just behind the window must index the table unsigned.
+    EXPECT_EQ(Find(Bytes{'a', 'b', 0xC8, 'x', 'a', 'c'}, Bytes{'a', 'c'}), 4);
+}
+
+TEST(FindPattern, DefaultGlobalTable)
+{
+    const Bytes data = B("the quick brown fox");
+    const Bytes pattern = B("brown");
+    BuildShiftTable(pattern.data(), 5);
+    EXPECT_EQ(FindPattern(data.data(), pattern.data(), g_shiftTable,
+                          static_cast<int64_t>(data.size()), 5),
+              10);
+}
+
+// Random data and patterns against the reference search. Small alphabets make
+// matches and near-misses frequent; patterns cut from the data guarantee hits
+// with the full alphabet as well.
+TEST(FindPattern, AgreesWithReferenceSearch)
+{
+    const int alphabetSizes[] = {1, 2, 3, 4, 256};
+    const unsigned seeds[] = {1u, 2u, 3u, 20240611u};
+    for (unsigned seed : seeds) {
+        std::mt19937 rng(seed);
+        for (int alphabetSize : alphabetSizes) {
+            // Symbols drawn from the whole byte range, so 0x00 and high bytes occur.
+            std::vector<unsigned char> alphabet(256);
+            for (int i = 0; i < 256; ++i)
+                alphabet[i] = static_cast<unsigned char>(i);
+            std::shuffle(alphabet.begin(), alphabet.end(), rng);
+            alphabet.resize(static_cast<size_t>(alphabetSize));
+            std::uniform_int_distribution<size_t> symbol(0, alphabet.size() - 1);
+
+            for (int round = 0; round < 400; ++round) {
+                const size_t n = std::uniform_int_distribution<size_t>(0, 86)(rng);
+                const size_t maxLen = round % 4 == 0 ? 6000 : 200;
+                const size_t len = std::uniform_int_distribution<size_t>(0, maxLen)(rng);
+
+                Bytes data(len);
+                for (auto& b : data)
+                    b = alphabet[symbol(rng)];
+                Bytes pattern(n);
+                if (round % 3 == 0 && n <= len) {
+                    const size_t at = std::uniform_int_distribution<size_t>(0, len - n)(rng);
+                    std::copy(data.begin() + at, data.begin() + at + n, pattern.begin());
+                    // Sometimes spoil one byte to get a near miss.
+                    if (n > 0 && round % 2 == 0)
+                        pattern[std::uniform_int_distribution<size_t>(0, n - 1)(rng)] =
+                            alphabet[symbol(rng)];
+                } else {
+                    for (auto& b : pattern)
+                        b = alphabet[symbol(rng)];
+                }
+
+                ASSERT_EQ(Find(data, pattern), ReferenceFind(data, pattern))
+                    << "seed " << seed << ", alphabet " << alphabetSize << ", round "
+                    << round << ", len " << len << ", n " << n;
+            }
+        }
+    }
+}
+
+}  // namespace
