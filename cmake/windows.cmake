@@ -3,6 +3,8 @@ enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 add_compile_options(-Wall -Wextra)
+# The program and the tests that start it sit side by side.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 # Statically linked, so it runs on a bare Windows with no runtime DLLs beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)

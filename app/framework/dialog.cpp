@@ -6,7 +6,7 @@ CDialog::~CDialog()
 {
     if (m_hWnd) {
         // The window must not call back into a destroyed object.
-        ::SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
         ::DestroyWindow(m_hWnd);
     }
 }
@@ -14,7 +14,7 @@ CDialog::~CDialog()
 BOOL CDialog::Create()
 {
     HWND owner = m_pParent ? m_pParent->GetSafeHwnd() : nullptr;
-    ::CreateDialogParamA(CWinApp::Instance(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+    ::CreateDialogParamW(CWinApp::Instance(), MAKEINTRESOURCEW(m_nIDTemplate), owner,
                          DialogProc, reinterpret_cast<LPARAM>(this));
     return m_hWnd != nullptr;
 }
@@ -29,7 +29,7 @@ INT_PTR CDialog::DoModal()
 
     m_bInLoop = true;
     MSG msg;
-    while (m_bInLoop && ::GetMessageA(&msg, nullptr, 0, 0) > 0)
+    while (m_bInLoop && ::GetMessageW(&msg, nullptr, 0, 0) > 0)
         RouteMessage(msg);
     if (m_bInLoop && msg.message == WM_QUIT)
         ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit for the caller
@@ -47,7 +47,7 @@ void CDialog::EndDialog(INT_PTR result)
     if (m_bInLoop) {
         m_bInLoop = false;
         ::ShowWindow(m_hWnd, SW_HIDE);
-        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);  // wake the loop
+        ::PostMessageW(m_hWnd, WM_NULL, 0, 0);  // wake the loop
     } else if (m_hWnd) {
         ::DestroyWindow(m_hWnd);
     }
@@ -57,7 +57,7 @@ void CDialog::RouteMessage(MSG& msg)
 {
     if (!PreTranslateMessage(&msg)) {
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
 }
 
@@ -66,7 +66,7 @@ BOOL CDialog::PreTranslateMessage(MSG* msg)
     // Keyboard and mouse input goes through the dialog manager (tabbing, mnemonics).
     const bool input = (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) ||
                        (msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST);
-    return input && m_hWnd && ::IsDialogMessageA(m_hWnd, msg);
+    return input && m_hWnd && ::IsDialogMessageW(m_hWnd, msg);
 }
 
 HBRUSH CDialog::OnCtlColor(HDC dc, HWND, UINT kind)
@@ -79,7 +79,7 @@ HBRUSH CDialog::OnCtlColor(HDC dc, HWND, UINT kind)
         return app->DialogBrush();
     }
     // The system's own colours for edits and anything without application colours.
-    return reinterpret_cast<HBRUSH>(::DefWindowProcA(m_hWnd, WM_CTLCOLORMSGBOX + kind,
+    return reinterpret_cast<HBRUSH>(::DefWindowProcW(m_hWnd, WM_CTLCOLORMSGBOX + kind,
                                                      reinterpret_cast<WPARAM>(dc), 0));
 }
 
@@ -91,7 +91,7 @@ BOOL CDialog::HandleInitDialog()
     // Centre the dialog on first show unless its template or OnInitDialog placed it.
     RECT after;
     ::GetWindowRect(m_hWnd, &after);
-    const LONG style = ::GetWindowLongA(m_hWnd, GWL_STYLE);
+    const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
     if (!(style & (DS_CENTER | DS_CENTERMOUSE | DS_ABSALIGN)) && ::EqualRect(&before, &after))
         CenterWindow();
     return result;
@@ -144,14 +144,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_INITDIALOG) {
         auto* dlg = reinterpret_cast<CDialog*>(lp);
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, lp);
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lp);
         dlg->m_hWnd = hwnd;
     }
-    auto* dlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    auto* dlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!dlg)
         return FALSE;
     if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         dlg->m_hWnd = nullptr;
         dlg->m_bInLoop = false;
         return FALSE;

@@ -1,0 +1,193 @@
+// The real Bytewren.exe, started with a target and driven from this process as a user
+// would: fields filled in, buttons pressed, message boxes read and answered; the
+// file's bytes checked on disk.
+#include "res/resource.h"
+#include "tests/wine/support/message_boxes.h"
+#include "tests/wine/support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+std::string ProgramPath()
+{
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    return path.substr(0, path.rfind('\\') + 1) + "Bytewren.exe";
+}
+
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::string& arguments)
+    {
+        std::string line = "\"" + ProgramPath() + "\"" + (arguments.empty() ? "" : " " + arguments);
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
+            return;
+        ::WaitForInputIdle(m_pi.hProcess, 10000);
+        m_main = WaitForWindow([this](HWND w) {
+            wchar_t caption[64] = {};
+            ::GetWindowTextW(w, caption, 64);
+            return std::wstring(caption) == L"Bytewren v1.1";
+        });
+    }
+    ~RunningProgram()
+    {
+        if (m_pi.hProcess) {
+            if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
+                ::TerminateProcess(m_pi.hProcess, 1);
+            ::CloseHandle(m_pi.hThread);
+            ::CloseHandle(m_pi.hProcess);
+        }
+    }
+
+    HWND main() const { return m_main; }
+    HWND Item(int id) const { return ::GetDlgItem(m_main, id); }
+
+    std::wstring Text(int id) const
+    {
+        wchar_t buf[1024] = {};
+        ::SendMessageW(Item(id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf));
+        return buf;
+    }
+    void SetText(int id, const std::wstring& text) const
+    {
+        ::SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    bool Checked(int id) const { return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    // Posted, not sent: Start runs modal boxes inside its handler.
+    void Press(int id) const
+    {
+        ::PostMessageW(m_main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+    }
+
+    // Waits for the program's next message box, reads it, and presses answer in it.
+    ShownBox Answer(int answer)
+    {
+        HWND box = WaitForWindow([this](HWND w) { return IsMessageBox(w) && w != m_lastBox && ::IsWindowVisible(w); });
+        ShownBox shown;
+        if (!box)
+            return shown;
+        m_lastBox = box;
+        shown = ReadMessageBox(box);
+        shown.answer = answer;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+        // Wait until it is gone, so the next box is not this one.
+        for (int i = 0; i < 500 && ::IsWindow(box); ++i)
+            ::Sleep(10);
+        return shown;
+    }
+    bool NoBoxWithin(int milliseconds)
+    {
+        return !WaitForWindow([](HWND w) { return IsMessageBox(w) && ::IsWindowVisible(w); }, milliseconds);
+    }
+
+    // Exit code once the process has ended, or -1 if it is still running.
+    int WaitForExit(int milliseconds = 10000) const
+    {
+        if (::WaitForSingleObject(m_pi.hProcess, milliseconds) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        ::GetExitCodeProcess(m_pi.hProcess, &code);
+        return static_cast<int>(code);
+    }
+
+private:
+    template <class Pred>
+    HWND WaitForWindow(Pred pred, int milliseconds = 10000) const
+    {
+        struct Search { DWORD pid; Pred* pred; HWND found; } s{m_pi.dwProcessId, &pred, nullptr};
+        const DWORD end = ::GetTickCount() + milliseconds;
+        do {
+            ::EnumWindows([](HWND w, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(lp);
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(w, &pid);
+                if (pid == s->pid && (*s->pred)(w)) {
+                    s->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            }, reinterpret_cast<LPARAM>(&s));
+            if (s.found)
+                return s.found;
+            ::Sleep(20);
+        } while (static_cast<LONG>(::GetTickCount() - end) < 0);
+        return nullptr;
+    }
+
+    PROCESS_INFORMATION m_pi{};
+    HWND m_main = nullptr;
+    HWND m_lastBox = nullptr;
+};
+
+std::wstring Wide(const std::string& ansi)
+{
+    wchar_t buf[1024];
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
+    return buf;
+}
+
+TEST(EndToEnd, FileGivenOnTheCommandLineIsFoundConfirmedAndPatched)
+{
+    TempDir dir;
+    const std::string file = dir.File("game.dat", BytesOf("0123456789abcdefABCdef"));
+    RunningProgram app("\"" + file + "\"");
+    ASSERT_TRUE(app.main());
+    EXPECT_EQ(app.Text(IDC_PATH), Wide(file));
+    EXPECT_FALSE(app.Checked(IDC_OPEN_DIR));
+    EXPECT_TRUE(app.Checked(IDC_ASK));
+
+    app.SetText(IDC_FIND_HEX, L"41 42 43");
+    app.SetText(IDC_REPLACE_HEX, L"58 59 5A");
+    app.Press(IDC_START);
+    const ShownBox ask = app.Answer(IDYES);
+    EXPECT_EQ(ask.caption, L"Bytewren");
+    EXPECT_EQ(ask.text, L"文件\"" + Wide(file) + L"\"\n找到关键位置：0x00000010。是否进行替换？");
+    EXPECT_EQ(ask.buttons, (std::vector<int>{IDYES, IDNO}));
+    const ShownBox again = app.Answer(IDNO);
+    EXPECT_EQ(again.text, L"字符替换成功，是否继续替换？");
+    EXPECT_TRUE(app.NoBoxWithin(300));
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("0123456789abcdefXYZdef"));
+
+    // Exit ends the process at once.
+    app.Press(IDC_EXIT);
+    EXPECT_EQ(app.WaitForExit(), 0);
+}
+
+TEST(EndToEnd, FolderGivenOnTheCommandLineIsWalked)
+{
+    TempDir dir;
+    const std::string a = dir.File("tree\\a.bin", BytesOf("xAB"));
+    dir.File("tree\\b.bin", BytesOf("none"));
+    const std::string c = dir.File("tree\\sub\\c.bin", BytesOf("xxAB"));
+    RunningProgram app("\"" + dir / "tree" + "\"");
+    ASSERT_TRUE(app.main());
+    EXPECT_TRUE(app.Checked(IDC_OPEN_DIR));
+
+    app.SetText(IDC_FIND_HEX, L"41 42");
+    app.Press(IDC_START);
+    EXPECT_EQ(app.Answer(IDOK).text, L"文件\"" + Wide(a) + L"\"\n找到关键位置：0x00000001。");
+    EXPECT_EQ(app.Answer(IDOK).text, L"文件\"" + Wide(c) + L"\"\n找到关键位置：0x00000002。");
+    EXPECT_TRUE(app.NoBoxWithin(300));
+
+    // The close box ends the dialog and with it the program.
+    ::PostMessageW(app.main(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(app.WaitForExit(), 0);
+}
+
+TEST(EndToEnd, MissingPathLeavesThePathFieldEmpty)
+{
+    TempDir dir;
+    RunningProgram app("\"" + dir / "missing.bin" + "\" second-argument");
+    ASSERT_TRUE(app.main());
+    EXPECT_EQ(app.Text(IDC_PATH), L"");
+    app.Press(IDC_EXIT);
+    EXPECT_EQ(app.WaitForExit(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,337 @@
+// Start on the real dialog: the per-file dialogue of finding, confirming, writing and
+// continuing, for one file and for a directory walk, with the boxes answered for real.
+#include "tests/wine/support/dialog_fixture.h"
+#include "tests/wine/support/test_files.h"
+
+namespace {
+
+const wchar_t kNotFound[] = L"没有找到你要搜索的内容。";
+const wchar_t kOpenFailed[] = L"打开文件失败！";
+const wchar_t kWriteFailed[] = L"写入文件失败！";
+const wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
+const wchar_t kAskSuffix[] = L"是否进行替换？";
+
+std::wstring Wide(const std::string& ansi)
+{
+    wchar_t buf[1024];
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
+    return buf;
+}
+
+std::wstring Found(const std::string& path, const std::wstring& offset)
+{
+    return L"文件\"" + Wide(path) + L"\"\n找到关键位置：" + offset + L"。";
+}
+
+std::wstring Ask(const std::string& path, const std::wstring& offset)
+{
+    return Found(path, offset) + kAskSuffix;
+}
+
+const std::vector<int> kOk = {IDOK};
+const std::vector<int> kYesNo = {IDYES, IDNO};
+
+class ScanRunTest : public DialogTest {
+protected:
+    void Start(std::vector<int> answers = {})
+    {
+        answerer()->Queue(std::move(answers));
+        Click(IDC_START);
+    }
+    void Patterns(const std::string& findHex, const std::string& replaceHex)
+    {
+        SetText(IDC_FIND_HEX, findHex);
+        SetText(IDC_REPLACE_HEX, replaceHex);
+    }
+    const std::vector<ShownBox>& Boxes() { return answerer()->boxes(); }
+    void ExpectBox(size_t i, const std::wstring& text, UINT icon, const std::vector<int>& buttons)
+    {
+        ASSERT_LT(i, Boxes().size()) << "box " << i << " never shown";
+        const ShownBox& box = Boxes()[i];
+        EXPECT_EQ(box.caption, L"Bytewren");
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.icon, icon);
+        EXPECT_EQ(box.buttons, buttons);
+        EXPECT_EQ(box.owner, hwnd());
+    }
+
+    TempDir dir;
+};
+
+const Bytes kSample = BytesOf("0123456789abcdefABCdefghijABC");
+
+TEST_F(ScanRunTest, FoundWithoutReplacementIsReportedOnly)
+{
+    const std::string file = dir.File("s.bin", kSample);
+    SetText(IDC_PATH, file);
+    Patterns("41 42 43", "");
+    Start();
+    ASSERT_EQ(Boxes().size(), 1u);
+    ExpectBox(0, Found(file, L"0x00000010"), MB_ICONQUESTION, kOk);
+    EXPECT_EQ(ReadFileBytes(file), kSample);
+}
+
+TEST_F(ScanRunTest, ConfirmedReplacementOverwritesOnlyThoseBytes)
+{
+    const std::string file = dir.File("s.bin", kSample);
+    SetText(IDC_PATH, file);
+    Patterns("41 42 43", "58 59 5A");
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u);
+    ExpectBox(0, Ask(file, L"0x00000010"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("0123456789abcdefXYZdefghijABC"));
+}
+
+TEST_F(ScanRunTest, DeclinedReplacementEndsTheFileUnchanged)
+{
+    const std::string file = dir.File("s.bin", kSample);
+    SetText(IDC_PATH, file);
+    Patterns("41 42 43", "58 59 5A");
+    Start({IDNO});
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(ReadFileBytes(file), kSample);
+}
+
+TEST_F(ScanRunTest, WithoutAskingTheWriteIsImmediateButContinueIsStillOffered)
+{
+    const std::string file = dir.File("s.bin", kSample);
+    SetText(IDC_PATH, file);
+    SetChecked(IDC_ASK, false);
+    Patterns("41 42 43", "58 59 5A");
+    Start({IDNO});
+    ASSERT_EQ(Boxes().size(), 1u);
+    ExpectBox(0, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("0123456789abcdefXYZdefghijABC"));
+}
+
+TEST_F(ScanRunTest, ContinuingSearchesTheChangedFileFromItsStart)
+{
+    const std::string file = dir.File("s.bin", BytesOf("AB--AB--AB"));
+    SetText(IDC_PATH, file);
+    Patterns("41 42", "78 79");
+    Start({IDYES, IDYES, IDYES, IDYES, IDYES, IDYES});
+    ASSERT_EQ(Boxes().size(), 7u);
+    ExpectBox(0, Ask(file, L"0x00000000"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(2, Ask(file, L"0x00000004"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(4, Ask(file, L"0x00000008"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(6, kNotFound, MB_ICONINFORMATION, kOk);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("xy--xy--xy"));
+}
+
+TEST_F(ScanRunTest, ReplacementEqualToThePatternIsFoundAgainUntilNo)
+{
+    const std::string file = dir.File("s.bin", BytesOf("--AB"));
+    SetText(IDC_PATH, file);
+    Patterns("41 42", "41 42");
+    Start({IDYES, IDYES, IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 4u);
+    ExpectBox(2, Ask(file, L"0x00000002"), MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("--AB"));
+}
+
+TEST_F(ScanRunTest, NotFoundMissingAndEmptyFilesAreReported)
+{
+    const std::string plain = dir.File("plain.bin", BytesOf("nothing here"));
+    const std::string empty = dir.File("empty.bin", {});
+    Patterns("41 42", "");
+
+    SetText(IDC_PATH, plain);
+    Start();
+    SetText(IDC_PATH, dir / "missing.bin");
+    Start();
+    SetText(IDC_PATH, empty);
+    Start();
+    // A folder named while directory mode is off cannot be opened as a file.
+    SetText(IDC_PATH, dir.path());
+    Start();
+
+    ASSERT_EQ(Boxes().size(), 4u);
+    ExpectBox(0, kNotFound, MB_ICONINFORMATION, kOk);
+    ExpectBox(1, kOpenFailed, MB_ICONEXCLAMATION, kOk);
+    ExpectBox(2, kNotFound, MB_ICONINFORMATION, kOk);
+    ExpectBox(3, kOpenFailed, MB_ICONEXCLAMATION, kOk);
+}
+
+TEST_F(ScanRunTest, OccurrenceAtTheEndIsReplacedAndALongerReplacementExtendsTheFile)
+{
+    const std::string file = dir.File("s.bin", BytesOf("xxxxAB"));
+    SetText(IDC_PATH, file);
+    Patterns("41 42", "31 32 33 34");
+    Start({IDYES, IDNO});
+    ExpectBox(0, Ask(file, L"0x00000004"), MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("xxxx1234"));
+}
+
+TEST_F(ScanRunTest, ShorterReplacementLeavesTheTailOfTheOccurrence)
+{
+    const std::string file = dir.File("s.bin", BytesOf("-ABC-"));
+    SetText(IDC_PATH, file);
+    Patterns("41 42 43", "7A");
+    Start({IDYES, IDNO});
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("-zBC-"));
+}
+
+TEST_F(ScanRunTest, LoneDigitsDecodeToNoBytes)
+{
+    const std::string file = dir.File("s.bin", BytesOf("data"));
+    SetText(IDC_PATH, file);
+    // No find bytes: found at once, at offset 0. A lone replace digit is not empty,
+    // so the replace path runs and writes nothing.
+    Patterns("4", "7");
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u);
+    ExpectBox(0, Ask(file, L"0x00000000"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("data"));
+}
+
+TEST_F(ScanRunTest, OnlyTheFirst86BytesOfALongPatternCount)
+{
+    Bytes content(86, 'Q');
+    content.push_back('!');  // the 87th pattern byte below does not match
+    const std::string file = dir.File("s.bin", content);
+    std::string hex;
+    for (int i = 0; i < 100; ++i)
+        hex += i ? " 51" : "51";
+    SetText(IDC_PATH, file);
+    SetText(IDC_FIND_HEX, hex);
+    Start();
+    ASSERT_EQ(Boxes().size(), 1u);
+    ExpectBox(0, Found(file, L"0x00000000"), MB_ICONQUESTION, kOk);
+}
+
+TEST_F(ScanRunTest, EmptyFindPatternDoesNothing)
+{
+    const std::string file = dir.File("s.bin", kSample);
+    SetText(IDC_PATH, file);
+    Patterns("", "58");
+    Start();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(ReadFileBytes(file), kSample);
+}
+
+TEST_F(ScanRunTest, WriteThatCannotOpenTheFileIsReportedAndChangesNothing)
+{
+    const std::string file = dir.File("s.bin", kSample);
+    // Another program holds the file and lets others only read it.
+    HANDLE holder = ::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    SetText(IDC_PATH, file);
+    Patterns("41 42 43", "58 59 5A");
+    Start({IDYES, IDOK});
+    ::CloseHandle(holder);
+    ASSERT_EQ(Boxes().size(), 2u);
+    ExpectBox(1, kWriteFailed, MB_ICONEXCLAMATION, kOk);
+    EXPECT_EQ(ReadFileBytes(file), kSample);
+}
+
+// --- Directory walks ---
+
+class WalkTest : public ScanRunTest {
+protected:
+    void SetUp() override
+    {
+        ScanRunTest::SetUp();
+        SetChecked(IDC_OPEN_DIR, true);
+    }
+};
+
+TEST_F(WalkTest, ReportsOnlyFilesWithThePatternDepthFirst)
+{
+    const Bytes hit = BytesOf("..AB..");
+    const std::string a = dir.File("tree\\a.bin", hit);
+    const std::string h = dir.File("tree\\h.bin", hit);
+    ::SetFileAttributesA(h.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    dir.File("tree\\sub\\b.bin", BytesOf("miss"));
+    const std::string c = dir.File("tree\\sub\\deeper\\c.bin", hit);
+    dir.File("tree\\sub\\empty.bin", {});
+    dir.Dir("tree\\sub\\nothing");
+    const std::string z = dir.File("tree\\z.bin", BytesOf("AB"));
+
+    SetText(IDC_PATH, dir / "tree");
+    Patterns("41 42", "");
+    Start();
+    ASSERT_EQ(Boxes().size(), 4u);
+    ExpectBox(0, Found(a, L"0x00000002"), MB_ICONQUESTION, kOk);
+    ExpectBox(1, Found(h, L"0x00000002"), MB_ICONQUESTION, kOk);
+    ExpectBox(2, Found(c, L"0x00000002"), MB_ICONQUESTION, kOk);
+    ExpectBox(3, Found(z, L"0x00000000"), MB_ICONQUESTION, kOk);
+}
+
+TEST_F(WalkTest, TrailingBackslashIsNotDoubled)
+{
+    dir.File("tree\\a.bin", BytesOf("AB"));
+    SetText(IDC_PATH, dir / "tree\\");
+    Patterns("41 42", "");
+    Start();
+    ASSERT_EQ(Boxes().size(), 1u);
+    ExpectBox(0, Found(dir / "tree\\a.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
+}
+
+TEST_F(WalkTest, PathThatIsNoDirectoryEndsSilently)
+{
+    const std::string file = dir.File("s.bin", BytesOf("AB"));
+    SetText(IDC_PATH, file);
+    Patterns("41 42", "");
+    Start();
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(WalkTest, FailedWriteIsReportedAndTheWalkGoesOn)
+{
+    const std::string a = dir.File("tree\\a.bin", BytesOf("AB"));
+    const std::string b = dir.File("tree\\b.bin", BytesOf("AB"));
+    HANDLE holder = ::CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    SetText(IDC_PATH, dir / "tree");
+    Patterns("41 42", "78 79");
+    Start({IDYES, IDOK, IDYES, IDNO});
+    ::CloseHandle(holder);
+    ASSERT_EQ(Boxes().size(), 4u);
+    ExpectBox(0, Ask(a, L"0x00000000"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(1, kWriteFailed, MB_ICONEXCLAMATION, kOk);
+    ExpectBox(2, Ask(b, L"0x00000000"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(3, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(a), BytesOf("AB"));
+    EXPECT_EQ(ReadFileBytes(b), BytesOf("xy"));
+}
+
+TEST_F(WalkTest, LinkBackIntoTheTreeIsWalkedOnce)
+{
+    // Wine makes no symbolic links itself; the test run makes this tree on the host:
+    // linked-tree\sub\loop leads back to linked-tree, linked-tree\sub\ext to a
+    // folder outside the tree, which is walked like any folder.
+    const std::string tree = "C:\\bytewren-fixtures\\linked-tree";
+    ASSERT_TRUE(FileExists(tree + "\\sub\\loop\\a.bin")) << "fixtures missing: run through the test script";
+
+    SetText(IDC_PATH, tree);
+    Patterns("41 42", "");
+    Start();
+    ASSERT_EQ(Boxes().size(), 2u);
+    ExpectBox(0, Found(tree + "\\a.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
+    ExpectBox(1, Found(tree + "\\sub\\ext\\o.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
+}
+
+TEST_F(WalkTest, FolderNameEndingInADoubleByteCharacterWithTrailByte5C)
+{
+    if (::GetACP() != 936)
+        GTEST_SKIP() << "needs code page 936";
+    // 乗 is 0x81 0x5C in code page 936: the path's last byte is a backslash byte,
+    // but its last character is not a backslash.
+    const std::wstring folder = Wide(dir.path()) + L"\\目录乗";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring file = folder + L"\\a.bin";
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put;
+    ::WriteFile(h, "AB", 2, &put, nullptr);
+    ::CloseHandle(h);
+
+    SetTextW(IDC_PATH, folder);
+    Patterns("41 42", "");
+    Start();
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, L"文件\"" + file + L"\"\n找到关键位置：0x00000000。");
+}
+
+}  // namespace
