@@ -3,9 +3,11 @@
 # it does nothing when everything is already there.
 set -euo pipefail
 
-need=(cmake make g++ g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
-      wine wine32:i386 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
-      googletest libbenchmark-dev procps)
+# Both Wine architectures: 32-bit Wine needs a machine that executes 32-bit x86 code,
+# and where it cannot the tests run an x64 build under 64-bit Wine.
+need=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+      binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
+      fonts-wqy-microhei locales googletest libbenchmark-dev procps)
 
 missing=()
 for p in "${need[@]}"; do

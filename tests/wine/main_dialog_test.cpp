@@ -194,3 +194,42 @@ TEST_F(MainDialogTest, StartedWithArgumentsTakesOnlyTheFirst)
 }
 
 }  // namespace
+
+namespace {
+
+// The icon and the manifest the executable carries.
+TEST(Resources, IconGroupHoldsThree32BitImages)
+{
+#pragma pack(push, 2)
+    struct GroupEntry { BYTE width, height, colors, reserved; WORD planes, bitCount; DWORD bytes; WORD id; };
+    struct GroupHeader { WORD reserved, type, count; };
+#pragma pack(pop)
+    HRSRC res = ::FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_MAINFRAME), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+    ASSERT_TRUE(res);
+    const auto* header = static_cast<const GroupHeader*>(::LockResource(::LoadResource(nullptr, res)));
+    ASSERT_EQ(header->count, 3);
+    const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
+    std::vector<int> sizes;
+    for (int i = 0; i < header->count; ++i) {
+        sizes.push_back(entries[i].width);
+        EXPECT_EQ(entries[i].width, entries[i].height);
+        EXPECT_EQ(entries[i].bitCount, 32);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{48, 32, 16}));
+}
+
+TEST(Resources, ManifestIsUtf8WithCarriageReturnLinesAndAsksForCommonControls6)
+{
+    HRSRC res = ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_TRUE(res);
+    const char* data = static_cast<const char*>(::LockResource(::LoadResource(nullptr, res)));
+    const std::string text(data, ::SizeofResource(nullptr, res));
+    EXPECT_EQ(text.rfind("<?xml", 0), 0u) << "no byte-order mark";
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+    EXPECT_NE(text.find('\r'), std::string::npos);
+    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
+    EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(text.find("name=\"Company.Product.Name\""), std::string::npos);
+}
+
+}  // namespace
