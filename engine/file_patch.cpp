@@ -2,6 +2,43 @@
 
 #include <windows.h>
 
+namespace {
+
+bool WriteAt(HANDLE file, int64_t offset, const unsigned char* bytes, DWORD count)
+{
+    LARGE_INTEGER pos;
+    pos.QuadPart = offset;
+    DWORD written = 0;
+    return ::SetFilePointerEx(file, pos, nullptr, FILE_BEGIN) &&
+           (count == 0 || (::WriteFile(file, bytes, count, &written, nullptr) && written == count));
+}
+
+// Writes the bytes; the part past the end of the file first, so that when the disk
+// is full the file can be cut back to its old length and keeps its old bytes.
+bool WriteKeepingOldBytesOnFailure(HANDLE file, int64_t offset, const unsigned char* bytes, int32_t count)
+{
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file, &size))
+        return false;
+    const int64_t oldLength = size.QuadPart;
+    const int64_t end = offset + count;
+
+    int32_t inPlace = count;
+    if (end > oldLength && oldLength >= offset) {
+        inPlace = static_cast<int32_t>(oldLength - offset);
+        if (!WriteAt(file, oldLength, bytes + inPlace, static_cast<DWORD>(count - inPlace))) {
+            LARGE_INTEGER cut;
+            cut.QuadPart = oldLength;
+            ::SetFilePointerEx(file, cut, nullptr, FILE_BEGIN);
+            ::SetEndOfFile(file);
+            return false;
+        }
+    }
+    return WriteAt(file, offset, bytes, static_cast<DWORD>(inPlace));
+}
+
+}  // namespace
+
 bool WriteReplacement(const char* path, int64_t offset, const void* bytes, int32_t count)
 {
     // Shared like a C runtime update stream, so other readers of the file are not refused.
@@ -9,13 +46,8 @@ bool WriteReplacement(const char* path, int64_t offset, const void* bytes, int32
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-
-    LARGE_INTEGER pos;
-    pos.QuadPart = offset;
-    DWORD written = 0;
-    bool ok = ::SetFilePointerEx(file, pos, nullptr, FILE_BEGIN) &&
-              (count <= 0 || (::WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) &&
-                              written == static_cast<DWORD>(count)));
+    bool ok = count <= 0 ||
+              WriteKeepingOldBytesOnFailure(file, offset, static_cast<const unsigned char*>(bytes), count);
     ok = ::CloseHandle(file) && ok;
     return ok;
 }

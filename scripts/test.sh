@@ -10,7 +10,7 @@ build=${BYTEWREN_BUILD_DIR:-$root/build/test}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBYTEWREN_TEST_ARCH="$(bytewren_mingw_arch)" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-trap wine_session_stop EXIT
+trap 'bash "$root/tests/wine/make_fixtures.sh" --remove; wine_session_stop' EXIT
 wine_session_start "$build/wine-prefix" yes
 bash "$root/tests/wine/make_fixtures.sh"
 echo "Wine: $WINEARCH prefix $WINEPREFIX on display $DISPLAY"

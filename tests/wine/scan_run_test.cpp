@@ -226,6 +226,22 @@ TEST_F(ScanRunTest, WriteThatCannotOpenTheFileIsReportedAndChangesNothing)
     EXPECT_EQ(ReadFileBytes(file), kSample);
 }
 
+TEST_F(ScanRunTest, WriteThatRunsOutOfDiskSpaceIsReportedAndTheFileKeepsItsBytes)
+{
+    // A file on a full disk: the replacement runs past its end and needs space.
+    const std::string file = "C:\\bytewren-fixtures\\full-disk\\end.bin";
+    if (!FileExists(file))
+        GTEST_SKIP() << "needs the full-disk fixture of the test run (mounting needs root)";
+    const Bytes before = ReadFileBytes(file);
+    SetText(IDC_PATH, file);
+    Patterns("41 42", "31 32 33 34 35 36 37 38 39 30");
+    Start({IDYES, IDOK});
+    ASSERT_EQ(Boxes().size(), 2u);
+    ExpectBox(0, Ask(file, L"0x00000FFE"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(1, kWriteFailed, MB_ICONEXCLAMATION, kOk);
+    EXPECT_EQ(ReadFileBytes(file), before);
+}
+
 // --- Directory walks ---
 
 class WalkTest : public ScanRunTest {
