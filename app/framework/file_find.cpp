@@ -45,6 +45,14 @@ void CFileFind::Close()
     m_hasNext = false;
 }
 
+CString CFileFind::GetFilePath() const
+{
+    const bool unspellable = std::strchr(m_current.cFileName, '?') != nullptr;
+    if (unspellable && m_current.cAlternateFileName[0])
+        return m_root + m_current.cAlternateFileName;
+    return m_root + m_current.cFileName;
+}
+
 BOOL CFileFind::IsDots() const
 {
     return std::strcmp(m_current.cFileName, ".") == 0 || std::strcmp(m_current.cFileName, "..") == 0;

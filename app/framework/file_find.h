@@ -20,7 +20,9 @@ public:
     BOOL FindNextFile();
     void Close();
 
-    CString GetFilePath() const { return m_root + m_current.cFileName; }
+    // Full path of the current entry. A name the ANSI code page cannot spell comes back
+    // with '?' in it and would name no file; its short name still does.
+    CString GetFilePath() const;
     BOOL MatchesMask(DWORD mask) const { return (m_current.dwFileAttributes & mask) != 0; }
     BOOL IsDots() const;
 

@@ -329,6 +329,33 @@ TEST_F(WalkTest, LinkBackIntoTheTreeIsWalkedOnce)
     ExpectBox(1, Found(tree + "\\sub\\ext\\o.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
 }
 
+TEST_F(WalkTest, FileNamedOutsideTheCodePageIsStillSearchedAndPatched)
+{
+    // Thai is in neither code page 936 nor 1252: the 8-bit name of this file has '?'
+    // in it, so the walk reaches the file through its short name.
+    dir.Dir("tree");
+    const std::wstring wide = Wide(dir / "tree") + L"\\\u0E01\u0E02.bin";
+    HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD put;
+    ::WriteFile(h, "xAB", 3, &put, nullptr);
+    ::CloseHandle(h);
+
+    SetText(IDC_PATH, dir / "tree");
+    Patterns("41 42", "79 7A");
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(Boxes()[0].text.find(L'?'), std::wstring::npos) << "names a file that does not exist";
+    EXPECT_NE(Boxes()[0].text.find(L"0x00000001"), std::wstring::npos);
+    ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);
+
+    h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char back[4] = {};
+    ::ReadFile(h, back, 3, &put, nullptr);
+    ::CloseHandle(h);
+    EXPECT_STREQ(back, "xyz");
+}
+
 TEST_F(WalkTest, FolderNameEndingInADoubleByteCharacterWithTrailByte5C)
 {
     if (::GetACP() != 936)
