@@ -44,6 +44,17 @@ protected:
         SetText(IDC_REPLACE_HEX, replaceHex);
     }
     const std::vector<ShownBox>& Boxes() { return answerer()->boxes(); }
+    // What the boxes said, for failure messages.
+    std::string Said()
+    {
+        std::string all;
+        for (const ShownBox& b : Boxes()) {
+            char line[2048];
+            ::WideCharToMultiByte(CP_UTF8, 0, b.text.c_str(), -1, line, sizeof line, nullptr, nullptr);
+            all += std::string("\n  ") + line;
+        }
+        return all;
+    }
     void ExpectBox(size_t i, const std::wstring& text, UINT icon, const std::vector<int>& buttons)
     {
         ASSERT_LT(i, Boxes().size()) << "box " << i << " never shown";
@@ -125,7 +136,7 @@ TEST_F(ScanRunTest, ReplacementEqualToThePatternIsFoundAgainUntilNo)
     SetText(IDC_PATH, file);
     Patterns("41 42", "41 42");
     Start({IDYES, IDYES, IDYES, IDNO});
-    ASSERT_EQ(Boxes().size(), 4u);
+    ASSERT_EQ(Boxes().size(), 4u) << Said();
     ExpectBox(2, Ask(file, L"0x00000002"), MB_ICONQUESTION, kYesNo);
     EXPECT_EQ(ReadFileBytes(file), BytesOf("--AB"));
 }
@@ -146,7 +157,7 @@ TEST_F(ScanRunTest, NotFoundMissingAndEmptyFilesAreReported)
     SetText(IDC_PATH, dir.path());
     Start();
 
-    ASSERT_EQ(Boxes().size(), 4u);
+    ASSERT_EQ(Boxes().size(), 4u) << Said();
     ExpectBox(0, kNotFound, MB_ICONINFORMATION, kOk);
     ExpectBox(1, kOpenFailed, MB_ICONEXCLAMATION, kOk);
     ExpectBox(2, kNotFound, MB_ICONINFORMATION, kOk);
@@ -268,7 +279,7 @@ TEST_F(WalkTest, ReportsOnlyFilesWithThePatternDepthFirst)
     SetText(IDC_PATH, dir / "tree");
     Patterns("41 42", "");
     Start();
-    ASSERT_EQ(Boxes().size(), 4u);
+    ASSERT_EQ(Boxes().size(), 4u) << Said();
     ExpectBox(0, Found(a, L"0x00000002"), MB_ICONQUESTION, kOk);
     ExpectBox(1, Found(h, L"0x00000002"), MB_ICONQUESTION, kOk);
     ExpectBox(2, Found(c, L"0x00000002"), MB_ICONQUESTION, kOk);
@@ -304,7 +315,7 @@ TEST_F(WalkTest, FailedWriteIsReportedAndTheWalkGoesOn)
     Patterns("41 42", "78 79");
     Start({IDYES, IDOK, IDYES, IDNO});
     ::CloseHandle(holder);
-    ASSERT_EQ(Boxes().size(), 4u);
+    ASSERT_EQ(Boxes().size(), 4u) << Said();
     ExpectBox(0, Ask(a, L"0x00000000"), MB_ICONQUESTION, kYesNo);
     ExpectBox(1, kWriteFailed, MB_ICONEXCLAMATION, kOk);
     ExpectBox(2, Ask(b, L"0x00000000"), MB_ICONQUESTION, kYesNo);

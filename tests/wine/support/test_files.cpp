@@ -44,27 +44,35 @@ bool FileExists(const std::string& path)
 
 namespace {
 
-void RemoveTree(const std::string& dir)
+// Wide throughout, so names the ANSI code page cannot spell are removed too.
+void RemoveTree(const std::wstring& dir)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string path = dir + "\\" + name;
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring path = dir + L"\\" + name;
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             // A link is removed, never followed.
             if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                 !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 RemoveTree(path);
-            else if (!::DeleteFileA(path.c_str()))
-                ::RemoveDirectoryA(path.c_str());
-        } while (::FindNextFileA(find, &fd));
+            else if (!::DeleteFileW(path.c_str()))
+                ::RemoveDirectoryW(path.c_str());
+        } while (::FindNextFileW(find, &fd));
         ::FindClose(find);
     }
-    ::RemoveDirectoryA(dir.c_str());
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+void RemoveTree(const std::string& dir)
+{
+    wchar_t wide[MAX_PATH];
+    ::MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, wide, MAX_PATH);
+    RemoveTree(std::wstring(wide));
 }
 
 }  // namespace
