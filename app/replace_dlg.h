@@ -36,6 +36,13 @@ public:
     size_t FormatHexText(char* text);
     int HexTextToBytes(char* buf);
     void ReformatHexField(int id);
+    // Text view to HEX view, and HEX view to text view (pattern/pattern_views.cpp).
+    void AnsiFieldToHex(int src, int hex);
+    void Utf8FieldToHex(int src, int hex);
+    void UnicodeFieldToHex(int src, int hex);
+    void HexToAnsiField(int hex, int dst);
+    void HexToUtf8Field(int hex, int dst);
+    void HexToUnicodeField(int hex, int dst);
 
     // --- Scan and patch run (engine/scan_run.cpp) ---
     void OnStart();

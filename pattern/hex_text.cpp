@@ -1,5 +1,7 @@
 #include "hex_text.h"
 
+#include <algorithm>
+
 namespace {
 
 bool IsHexDigit(unsigned char c)
@@ -81,4 +83,18 @@ int HexTextToBytes(char* buf, char* work)
     buf[bytes + 1] = '\0';
     buf[bytes + 2] = '\0';
     return static_cast<int>(bytes);
+}
+
+size_t HexDigitsOf(const unsigned char* bytes, size_t n, char* out, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    static const char kDigits[] = "0123456789ABCDEF";
+    const size_t fit = std::min(n, (capacity - 1) / 2);
+    for (size_t i = 0; i < fit; ++i) {
+        out[2 * i] = kDigits[bytes[i] >> 4];
+        out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+    }
+    out[2 * fit] = '\0';
+    return 2 * fit;
 }

@@ -17,3 +17,8 @@ size_t FormatHexText(char* text, size_t capacity, char* work);
 // drops an odd last digit and writes three zero bytes after the result.
 // Returns the number of bytes. work is scratch of at least strlen(buf) + 1 bytes.
 int HexTextToBytes(char* buf, char* work);
+
+// Writes the two upper-case hex digits of each of the n bytes to out ("%02X" each, no
+// separators) and terminates it. Only as many bytes as fit within capacity, terminator
+// included, are written. Returns the number of digits.
+size_t HexDigitsOf(const unsigned char* bytes, size_t n, char* out, size_t capacity);

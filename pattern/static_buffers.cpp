@@ -1,5 +1,5 @@
 #include "pattern/static_buffers.h"
 
-char g_szText[kStaticBufferSize];
-char g_szWork[kStaticBufferSize];
+alignas(wchar_t) char g_szText[kStaticBufferSize];
+alignas(wchar_t) char g_szWork[kStaticBufferSize];
 char g_szTarget[kStaticBufferSize];

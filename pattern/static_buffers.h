@@ -8,6 +8,7 @@ constexpr size_t kStaticBufferSize = 1024;
 // Field reads take at most this many characters including the terminator.
 constexpr int kFieldReadCapacity = 260;
 
-extern char g_szText[kStaticBufferSize];
-extern char g_szWork[kStaticBufferSize];
+// Aligned for their use as UTF-16 text.
+alignas(wchar_t) extern char g_szText[kStaticBufferSize];
+alignas(wchar_t) extern char g_szWork[kStaticBufferSize];
 extern char g_szTarget[kStaticBufferSize];

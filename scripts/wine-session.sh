@@ -54,6 +54,10 @@ wine_session_start() {
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     echo "$WINEARCH" > "$prefix/.bytewren-arch"
   fi
+  # Start the prefix's services here, away from the caller's output: started by the
+  # first test program instead, they would hold its output pipe open and keep ctest
+  # waiting for them long after the test has ended.
+  "$WINE" wineboot >/dev/null 2>&1
 }
 
 wine_session_stop() {

@@ -185,4 +185,41 @@ TEST(HexText, FormattedTextDecodesToEveryByteValue)
     EXPECT_EQ(Decode(lower).bytes, WithTail(all));
 }
 
+// Digits of bytes written into a heap block of exactly capacity bytes.
+std::string Digits(const std::vector<unsigned char>& bytes, size_t capacity, size_t* returned = nullptr)
+{
+    std::vector<char> out(capacity, '\x55');
+    const size_t len = HexDigitsOf(bytes.data(), bytes.size(), out.data(), capacity);
+    if (returned)
+        *returned = len;
+    return capacity == 0 ? std::string() : std::string(out.data());
+}
+
+TEST(HexDigitsOf, TwoUpperCaseDigitsPerByte)
+{
+    size_t len = 0;
+    EXPECT_EQ(Digits({0x41, 0x00, 0xAB, 0x0F, 0xFF}, 64, &len), "4100AB0FFF");
+    EXPECT_EQ(len, 10u);
+    EXPECT_EQ(Digits({}, 1, &len), "");
+    EXPECT_EQ(len, 0u);
+}
+
+TEST(HexDigitsOf, WritesOnlyWholeBytesThatFit)
+{
+    size_t len = 0;
+    EXPECT_EQ(Digits({0x12, 0x34, 0x56}, 6, &len), "1234");  // "123456" needs 7
+    EXPECT_EQ(len, 4u);
+    EXPECT_EQ(Digits({0x12, 0x34, 0x56}, 2, &len), "");  // no half bytes
+    EXPECT_EQ(Digits({0x12}, 0, &len), "");
+    EXPECT_EQ(len, 0u);
+
+    // The largest text view: 259 bytes make 518 digits in the 1024-byte work buffer.
+    const std::vector<unsigned char> view(259, 0xC8);
+    std::string expected;
+    for (int i = 0; i < 259; ++i)
+        expected += "C8";
+    EXPECT_EQ(Digits(view, 1024, &len), expected);
+    EXPECT_EQ(len, 518u);
+}
+
 }  // namespace

@@ -190,4 +190,56 @@ TEST(EndToEnd, MissingPathLeavesThePathFieldEmpty)
     EXPECT_EQ(app.WaitForExit(), 0);
 }
 
+// Patterns typed as text in the running program: the HEX views follow, and the search
+// and the replacement use their bytes.
+TEST(EndToEnd, PatternsTypedAsTextAreFoundAndReplaced)
+{
+    TempDir dir;
+    const std::string file = dir.File("text.dat", BytesOf("0123Bytewren456789"));
+    RunningProgram app("\"" + file + "\"");
+    ASSERT_TRUE(app.main());
+
+    app.SetText(IDC_FIND_ASCII, L"Bytewren");
+    app.SetText(IDC_REPLACE_UTF8, L"字节");
+    EXPECT_EQ(app.Text(IDC_FIND_HEX), L"42 79 74 65 77 72 65 6E");
+    EXPECT_EQ(app.Text(IDC_FIND_UTF8), L"Bytewren");
+    EXPECT_EQ(app.Text(IDC_REPLACE_HEX), L"E5 AD 97 E8 8A 82");
+    EXPECT_EQ(app.Text(IDC_REPLACE_UNICODE), L"\xADE5\xE897\x828A");
+
+    app.Press(IDC_START);
+    EXPECT_EQ(app.Answer(IDYES).text, L"文件\"" + Wide(file) + L"\"\n找到关键位置：0x00000004。是否进行替换？");
+    EXPECT_EQ(app.Answer(IDNO).text, L"字符替换成功，是否继续替换？");
+    Bytes expected = BytesOf("0123");
+    expected.insert(expected.end(), {0xE5, 0xAD, 0x97, 0xE8, 0x8A, 0x82});
+    const Bytes tail = BytesOf("wren456789");
+    expected.insert(expected.end(), tail.begin() + 2, tail.end());
+    EXPECT_EQ(ReadFileBytes(file), expected);
+
+    app.Press(IDC_EXIT);
+    EXPECT_EQ(app.WaitForExit(), 0);
+}
+
+TEST(EndToEnd, UnicodePatternIsSearchedAsUtf16Bytes)
+{
+    TempDir dir;
+    const Bytes content{'x', 'A', 0, 'B', 0, 'A', 'B', 'y'};
+    const std::string file = dir.File("wide.dat", content);
+    RunningProgram app("\"" + file + "\"");
+    ASSERT_TRUE(app.main());
+
+    app.SetText(IDC_FIND_UNICODE, L"AB");
+    app.SetText(IDC_REPLACE_ASCII, L"CD");
+    EXPECT_EQ(app.Text(IDC_FIND_HEX), L"41 00 42 00");
+    EXPECT_EQ(app.Text(IDC_FIND_ASCII), L"A");
+    EXPECT_EQ(app.Text(IDC_REPLACE_HEX), L"43 44");
+
+    app.Press(IDC_START);
+    EXPECT_EQ(app.Answer(IDYES).text, L"文件\"" + Wide(file) + L"\"\n找到关键位置：0x00000001。是否进行替换？");
+    app.Answer(IDNO);
+    EXPECT_EQ(ReadFileBytes(file), (Bytes{'x', 'C', 'D', 'B', 0, 'A', 'B', 'y'}));
+
+    app.Press(IDC_EXIT);
+    EXPECT_EQ(app.WaitForExit(), 0);
+}
+
 }  // namespace
