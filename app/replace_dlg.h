@@ -81,6 +81,9 @@ protected:
 private:
     // Applies the HEX keystroke filter; TRUE when the character is swallowed.
     BOOL FilterHexKeystroke(MSG* msg);
+    // The two halves of OnBrowse: the folder browser in directory mode, else the file-open dialog.
+    void BrowseForFolder();
+    void BrowseForFile();
     // Records a directory of the current walk; false when it was walked already.
     bool MarkDirectoryWalked(const std::string& dir);
 

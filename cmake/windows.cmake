@@ -27,6 +27,7 @@ set(BYTEWREN_CORE_SOURCES
   pattern/hex_field.cpp
   pattern/pattern_views.cpp
   target/target_path.cpp
+  target/shortcut.cpp
   target/browse.cpp
 )
 list(TRANSFORM BYTEWREN_CORE_SOURCES PREPEND ${PROJECT_SOURCE_DIR}/)

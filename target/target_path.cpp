@@ -2,15 +2,44 @@
 #include "app/replace_dlg.h"
 
 #include "pattern/static_buffers.h"
+#include "target/shortcut.h"
 
 #include <shellapi.h>
 
+#include <cstring>
+
+namespace {
+
+// A shortcut is named by its extension, taken from the last '.' of the whole path: a
+// '.' can never be the trail byte of a double-byte character.
+bool IsShortcutName(const char* path)
+{
+    const char* dot = std::strrchr(path, '.');
+    return dot && _stricmp(dot, ".lnk") == 0;
+}
+
+}  // namespace
+
 void CReplaceDlg::SetTargetPath(const char* path)
 {
+    // Longer than a field read can carry: refused as a path that does not exist.
+    if (std::strlen(path) >= static_cast<size_t>(kFieldReadCapacity))
+        return;
     const DWORD attributes = ::GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    SetCheck(IDC_OPEN_DIR, (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0);
+
+    char resolved[kStaticBufferSize];
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SetCheck(IDC_OPEN_DIR, 1);
+    } else {
+        // Set from the shortcut file itself, whatever its target turns out to be.
+        SetCheck(IDC_OPEN_DIR, 0);
+        if (IsShortcutName(path)) {
+            ResolveShortcut(m_hWnd, path, resolved);
+            path = resolved;
+        }
+    }
     SetText(IDC_PATH, path);
 }
 
@@ -18,8 +47,11 @@ void CReplaceDlg::OnDropFiles(HDROP drop)
 {
     Default();
     if (::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) != 0) {
-        ::DragQueryFileA(drop, 0, g_szText, kFieldReadCapacity);
-        SetTargetPath(g_szText);
+        // A longer path would come back cut short, and could name another file.
+        if (::DragQueryFileA(drop, 0, nullptr, 0) < static_cast<UINT>(kFieldReadCapacity)) {
+            ::DragQueryFileA(drop, 0, g_szText, kFieldReadCapacity);
+            SetTargetPath(g_szText);
+        }
     }
     ::DragFinish(drop);
 }

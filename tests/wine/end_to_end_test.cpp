@@ -3,6 +3,7 @@
 // file's bytes checked on disk.
 #include "res/resource.h"
 #include "tests/wine/support/message_boxes.h"
+#include "tests/wine/support/shortcuts.h"
 #include "tests/wine/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -80,6 +81,15 @@ public:
         for (int i = 0; i < 500 && ::IsWindow(box); ++i)
             ::Sleep(10);
         return shown;
+    }
+    // Waits for a dialog of the program's own other than a message box: a browse dialog.
+    HWND WaitForPicker()
+    {
+        return WaitForWindow([this](HWND w) {
+            wchar_t cls[16] = {};
+            ::GetClassNameW(w, cls, 16);
+            return std::wstring(cls) == L"#32770" && w != m_main && !IsMessageBox(w) && ::IsWindowVisible(w);
+        });
     }
     bool NoBoxWithin(int milliseconds)
     {
@@ -167,6 +177,7 @@ TEST(EndToEnd, FolderGivenOnTheCommandLineIsWalked)
     const std::string c = dir.File("tree\\sub\\c.bin", BytesOf("xxAB"));
     RunningProgram app("\"" + dir / "tree" + "\"");
     ASSERT_TRUE(app.main());
+    EXPECT_EQ(app.Text(IDC_PATH), Wide(dir / "tree"));
     EXPECT_TRUE(app.Checked(IDC_OPEN_DIR));
 
     app.SetText(IDC_FIND_HEX, L"41 42");
@@ -186,6 +197,58 @@ TEST(EndToEnd, MissingPathLeavesThePathFieldEmpty)
     RunningProgram app("\"" + dir / "missing.bin" + "\" second-argument");
     ASSERT_TRUE(app.main());
     EXPECT_EQ(app.Text(IDC_PATH), L"");
+    EXPECT_FALSE(app.Checked(IDC_OPEN_DIR));
+    app.Press(IDC_EXIT);
+    EXPECT_EQ(app.WaitForExit(), 0);
+}
+
+TEST(EndToEnd, ShortcutGivenOnTheCommandLineStandsForItsTarget)
+{
+    TempDir dir;
+    const std::string file = dir.File("data\\game.dat", BytesOf("xxABC"));
+    ASSERT_TRUE(MakeShortcut(dir / "Game.LNK", file));
+    ASSERT_TRUE(MakeShortcut(dir / "data.lnk", dir / "data"));
+    {
+        RunningProgram app("\"" + dir / "Game.LNK" + "\"");
+        ASSERT_TRUE(app.main());
+        EXPECT_EQ(app.Text(IDC_PATH), Wide(file));
+        EXPECT_FALSE(app.Checked(IDC_OPEN_DIR));
+        // The run is on the target.
+        app.SetText(IDC_FIND_HEX, L"41 42 43");
+        app.Press(IDC_START);
+        EXPECT_EQ(app.Answer(IDOK).text, L"文件\"" + Wide(file) + L"\"\n找到关键位置：0x00000002。");
+        app.Press(IDC_EXIT);
+        EXPECT_EQ(app.WaitForExit(), 0);
+    }
+    {
+        // A shortcut to a folder: the folder's path, but directory mode follows the
+        // shortcut file itself.
+        RunningProgram app("\"" + dir / "data.lnk" + "\"");
+        ASSERT_TRUE(app.main());
+        EXPECT_EQ(app.Text(IDC_PATH), Wide(dir / "data"));
+        EXPECT_FALSE(app.Checked(IDC_OPEN_DIR));
+        app.Press(IDC_EXIT);
+        EXPECT_EQ(app.WaitForExit(), 0);
+    }
+}
+
+TEST(EndToEnd, FileChosenWithBrowseBecomesThePath)
+{
+    TempDir dir;
+    const std::string file = dir.File("picked.bin", BytesOf("x"));
+    RunningProgram app("");
+    ASSERT_TRUE(app.main());
+    app.Press(IDC_BROWSE);
+    HWND picker = app.WaitForPicker();
+    ASSERT_TRUE(picker);
+    ::Sleep(300);  // let it fill its list
+    const int nameBox = 0x047C;  // the file-open dialog's file name box
+    ::SendMessageW(::GetDlgItem(picker, nameBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(file).c_str()));
+    ::PostMessageW(picker, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 250 && ::IsWindow(picker); ++i)
+        ::Sleep(20);
+    EXPECT_EQ(app.Text(IDC_PATH), Wide(file));
+    EXPECT_FALSE(app.Checked(IDC_OPEN_DIR));
     app.Press(IDC_EXIT);
     EXPECT_EQ(app.WaitForExit(), 0);
 }

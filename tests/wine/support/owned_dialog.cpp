@@ -1,0 +1,113 @@
+#include "tests/wine/support/owned_dialog.h"
+
+#include "tests/wine/support/message_boxes.h"
+
+namespace {
+
+constexpr DWORD kFindTimeout = 5000;
+constexpr DWORD kSettleTime = 300;
+constexpr DWORD kCloseTimeout = 5000;
+
+bool IsDialogClass(HWND hwnd)
+{
+    wchar_t cls[16] = {};
+    ::GetClassNameW(hwnd, cls, 16);
+    return std::wstring(cls) == L"#32770";
+}
+
+// A visible dialog of thread owned by owner other than a message box (those are answered
+// by MessageBoxAnswerer); or, when owner is null, any visible dialog of the thread but except.
+HWND FindDialog(DWORD thread, HWND owner, HWND except)
+{
+    struct Search { HWND owner, except, found; } s{owner, except, nullptr};
+    ::EnumThreadWindows(thread, [](HWND w, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        if (w == s->except || !IsDialogClass(w) || !::IsWindowVisible(w))
+            return TRUE;
+        if (s->owner && (::GetWindow(w, GW_OWNER) != s->owner || IsMessageBox(w)))
+            return TRUE;
+        s->found = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+}  // namespace
+
+OwnedDialogDriver::OwnedDialogDriver(HWND owner, std::function<void(HWND)> act)
+{
+    const DWORD thread = ::GetWindowThreadProcessId(owner, nullptr);
+    m_thread = std::thread([this, owner, thread, act = std::move(act)] { Run(owner, thread, act); });
+}
+
+OwnedDialogDriver::~OwnedDialogDriver()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool OwnedDialogDriver::Finish()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_found;
+}
+
+void OwnedDialogDriver::Run(HWND owner, DWORD thread, const std::function<void(HWND)>& act)
+{
+    HWND dialog = nullptr;
+    for (DWORD start = ::GetTickCount(); !dialog && ::GetTickCount() - start < kFindTimeout;) {
+        dialog = FindDialog(thread, owner, nullptr);
+        // Finish() before a dialog appeared: the action opened none.
+        if (!dialog && m_stop)
+            return;
+        if (!dialog)
+            ::Sleep(20);
+    }
+    if (!dialog)
+        return;
+    m_found = true;
+    ::Sleep(kSettleTime);
+    act(dialog);
+
+    // Whatever is still open after a while (the dialog, a box it raised) is cancelled.
+    for (DWORD start = ::GetTickCount(); ::IsWindow(dialog);) {
+        if (::GetTickCount() - start > kCloseTimeout) {
+            if (HWND other = FindDialog(thread, nullptr, dialog))
+                ::PostMessageW(other, WM_COMMAND, IDCANCEL, 0);
+            else
+                ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        ::Sleep(50);
+    }
+}
+
+std::wstring WindowTextOf(HWND hwnd)
+{
+    wchar_t text[1024] = {};
+    ::SendMessageW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+HWND FindDescendant(HWND parent, const wchar_t* cls, const wchar_t* text)
+{
+    struct Search { const wchar_t* cls; const wchar_t* text; HWND found; } s{cls, text, nullptr};
+    ::EnumChildWindows(parent, [](HWND w, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        wchar_t cls[64] = {};
+        ::GetClassNameW(w, cls, 64);
+        if (_wcsicmp(cls, s->cls) != 0 || (s->text && WindowTextOf(w) != s->text))
+            return TRUE;
+        s->found = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+void PressButton(HWND dialog, int id)
+{
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
