@@ -12,6 +12,10 @@
 
 namespace {
 
+// How long to wait for the program to show a window or end: generous, as a loaded
+// machine can take several seconds to start a Wine process.
+constexpr int kPatience = 30000;
+
 std::string ProgramPath()
 {
     char self[MAX_PATH];
@@ -29,7 +33,7 @@ public:
         si.cb = sizeof si;
         if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
             return;
-        ::WaitForInputIdle(m_pi.hProcess, 10000);
+        ::WaitForInputIdle(m_pi.hProcess, kPatience);
         m_main = WaitForWindow([this](HWND w) {
             wchar_t caption[64] = {};
             ::GetWindowTextW(w, caption, 64);
@@ -97,7 +101,7 @@ public:
     }
 
     // Exit code once the process has ended, or -1 if it is still running.
-    int WaitForExit(int milliseconds = 10000) const
+    int WaitForExit(int milliseconds = kPatience) const
     {
         if (::WaitForSingleObject(m_pi.hProcess, milliseconds) != WAIT_OBJECT_0)
             return -1;
@@ -108,7 +112,7 @@ public:
 
 private:
     template <class Pred>
-    HWND WaitForWindow(Pred pred, int milliseconds = 10000) const
+    HWND WaitForWindow(Pred pred, int milliseconds = kPatience) const
     {
         struct Search { DWORD pid; Pred* pred; HWND found; } s{m_pi.dwProcessId, &pred, nullptr};
         const DWORD end = ::GetTickCount() + milliseconds;
