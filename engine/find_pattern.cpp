@@ -1,6 +1,6 @@
 #include "find_pattern.h"
 
-#include <cstring>
+#include <algorithm>
 
 int32_t g_shiftTable[256];
 
@@ -14,6 +14,131 @@ void BuildShiftTable(const unsigned char* pattern, int32_t n, int32_t* table)
         table[pattern[j]] = n - j;
 }
 
+namespace {
+
+using Byte = unsigned char;
+
+// The interleaved search splits the range between this many lanes; a lane that has
+// finished takes over half of the largest range left, down to ranges of this size.
+constexpr int kLanes = 4;
+constexpr int64_t kMinSplitWindows = 64;
+
+struct Pattern {
+    const Byte* bytes;
+    const int32_t* table;
+    int32_t n;
+    Byte first, last;
+
+    // The first and last bytes reject almost every window before a full compare. One
+    // test of both: either byte alone is often common, and a branch on it would be
+    // mispredicted as often as it is taken.
+    bool Matches(const Byte* w) const
+    {
+        if ((w[0] ^ first) | (w[n - 1] ^ last))
+            return false;
+        // Inline: a library call costs more than the few bytes a near miss compares.
+        for (int32_t i = 1; i < n - 1; ++i) {
+            if (w[i] != bytes[i])
+                return false;
+        }
+        return true;
+    }
+    const Byte* Next(const Byte* w) const { return w + table[w[n]]; }
+};
+
+// The quick-search loop over the windows starting in [w, end): each has a byte behind
+// it. Returns the first that matches, or nullptr.
+const Byte* SearchWindows(const Pattern& p, const Byte* w, const Byte* end)
+{
+    for (; w < end; w = p.Next(w)) {
+        if (p.Matches(w))
+            return w;
+    }
+    return nullptr;
+}
+
+// One step of a lane of the interleaved search: false, without moving, when the lane
+// has run out of windows or its window matches.
+inline bool Step(const Pattern& p, const Byte*& w, const Byte* stop)
+{
+    if (w >= stop || p.Matches(w))
+        return false;
+    w = p.Next(w);
+    return true;
+}
+
+struct Lane {
+    const Byte* w;     // next window start to test
+    const Byte* stop;  // first window start past the lane's range
+};
+
+// After a lane stopped: records its match, gives every finished lane half of the
+// largest range left below the best match. False when some lane is left idle
+// because no range is large enough to share.
+bool Rebalance(const Pattern& p, Lane (&lanes)[kLanes], const Byte*& best)
+{
+    for (Lane& lane : lanes) {
+        if (lane.w < lane.stop && p.Matches(lane.w))
+            best = std::min(best, lane.w);
+    }
+    for (Lane& lane : lanes)
+        lane.stop = std::min(lane.stop, best);
+    for (Lane& idle : lanes) {
+        if (idle.w < idle.stop)
+            continue;
+        Lane* largest = &lanes[0];
+        for (Lane& lane : lanes) {
+            if (lane.stop - lane.w > largest->stop - largest->w)
+                largest = &lane;
+        }
+        if (largest->stop - largest->w < 2 * kMinSplitWindows)
+            return false;
+        idle.stop = largest->stop;
+        idle.w = largest->stop = largest->w + (largest->stop - largest->w) / 2;
+    }
+    return true;
+}
+
+// The same loop run on several parts of the range at once. One window's shift
+// depends on the byte the previous shift landed on, so a single loop waits on two
+// loads per window; independent lanes let the processor overlap those waits. The
+// lanes share the window starts between them; the lowest match of all wins, and no
+// lane searches above the best match found so far.
+const Byte* SearchInterleaved(const Pattern& p, const Byte* begin, const Byte* end)
+{
+    Lane lanes[kLanes];
+    const int64_t share = (end - begin) / kLanes;
+    for (int k = 0; k < kLanes; ++k) {
+        lanes[k].w = begin + k * share;
+        lanes[k].stop = k + 1 < kLanes ? begin + (k + 1) * share : end;
+    }
+    const Byte* best = end;  // lowest match so far; end stands for none
+
+    do {
+        // The hot loop keeps the lanes in registers; it stops as soon as one lane
+        // matches or runs out, the others having made their step.
+        const Byte* w0 = lanes[0].w; const Byte* w1 = lanes[1].w;
+        const Byte* w2 = lanes[2].w; const Byte* w3 = lanes[3].w;
+        const Byte* const s0 = lanes[0].stop; const Byte* const s1 = lanes[1].stop;
+        const Byte* const s2 = lanes[2].stop; const Byte* const s3 = lanes[3].stop;
+        while (Step(p, w0, s0) & Step(p, w1, s1) & Step(p, w2, s2) & Step(p, w3, s3)) {
+        }
+        lanes[0].w = w0; lanes[1].w = w1; lanes[2].w = w2; lanes[3].w = w3;
+    } while (Rebalance(p, lanes, best));
+
+    // Too little is left to share: the lanes finish their ranges one by one.
+    for (const Lane& lane : lanes) {
+        if (lane.w < lane.stop) {
+            const Byte* found = SearchWindows(p, lane.w, std::min(lane.stop, best));
+            if (found)
+                best = std::min(best, found);
+        }
+    }
+    return best < end ? best : nullptr;
+}
+
+}  // namespace
+
 int64_t FindPattern(const unsigned char* data, const unsigned char* pattern,
                     const int32_t* table, int64_t len, int32_t n)
 {
@@ -25,22 +150,14 @@ int64_t FindPattern(const unsigned char* data, const unsigned char* pattern,
     if (static_cast<int64_t>(n) > len)
         return SEARCH_NOT_FOUND;
 
+    const Pattern p{pattern, table, n, pattern[0], pattern[n - 1]};
     const int64_t last = len - n;  // highest window start that still fits
-    const unsigned char first = pattern[0];
-    const size_t rest = static_cast<size_t>(n) - 1;
-    int64_t s = 0;
 
-    // While s < last the byte behind the window, data[s + n], lies inside data,
-    // so the shift can be taken without a bounds check.
-    while (s < last) {
-        const unsigned char* w = data + s;
-        // The first-byte test rejects most windows without a call.
-        if (w[0] == first && std::memcmp(w + 1, pattern + 1, rest) == 0)
-            return s;
-        s += table[w[n]];
-    }
+    // Every window before the last has a byte behind it to take the shift from.
+    const Byte* found = last >= 2 * kLanes * kMinSplitWindows ? SearchInterleaved(p, data, data + last)
+                                                       : SearchWindows(p, data, data + last);
+    if (found)
+        return found - data;
     // The final window has no byte behind it: test it once, never shift past.
-    if (s == last && data[s] == first && std::memcmp(data + s + 1, pattern + 1, rest) == 0)
-        return s;
-    return SEARCH_NOT_FOUND;
+    return p.Matches(data + last) ? last : SEARCH_NOT_FOUND;
 }

@@ -183,4 +183,154 @@ TEST(FindPattern, AgreesWithReferenceSearch)
     }
 }
 
+// Ranges of a few hundred KiB and more are searched by several interleaved lanes,
+// each starting on its own part of the range; a lane that finishes early takes over
+// half of what another has left. Whatever lane finds an occurrence first, the lowest
+// one must be reported.
+class LongRange : public ::testing::Test {
+protected:
+    static constexpr size_t kLen = 1 << 20;
+    static constexpr size_t kLanes = 4;
+
+    // Random bytes that never hold 0xEE, so planted patterns containing it occur
+    // only where planted.
+    Bytes Noise(size_t len, unsigned seed)
+    {
+        std::mt19937 rng(seed);
+        std::uniform_int_distribution<int> byte(0, 0xED);
+        Bytes data(len);
+        for (auto& b : data)
+            b = static_cast<unsigned char>(byte(rng));
+        return data;
+    }
+    static Bytes Marker(size_t n)
+    {
+        Bytes p(n);
+        for (size_t i = 0; i < n; ++i)
+            p[i] = static_cast<unsigned char>(i * 37 + 1);
+        p[n / 2] = 0xEE;
+        return p;
+    }
+    static void Plant(Bytes& data, const Bytes& pattern, size_t at)
+    {
+        std::copy(pattern.begin(), pattern.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    // Window starts where the first split of the range puts a lane boundary.
+    static size_t Boundary(size_t len, size_t n, size_t k) { return (len - n) / kLanes * k; }
+};
+
+TEST_F(LongRange, OccurrenceAtEveryLaneBoundaryIsFound)
+{
+    for (size_t n : {1u, 2u, 5u, 86u}) {
+        const Bytes pattern = Marker(n);
+        for (size_t k = 1; k < kLanes; ++k) {
+            // Just before, on and just after the boundary, and straddling it.
+            for (long d : {-static_cast<long>(n) - 1, -1L, 0L, 1L}) {
+                Bytes data = Noise(kLen, static_cast<unsigned>(k));
+                const size_t at = Boundary(kLen, n, k) + static_cast<size_t>(d);
+                Plant(data, pattern, at);
+                ASSERT_EQ(Find(data, pattern), static_cast<int64_t>(at)) << "n " << n << ", lane " << k << ", d " << d;
+            }
+        }
+    }
+}
+
+TEST_F(LongRange, FirstAndLastWindowsAndAbsence)
+{
+    for (size_t n : {1u, 3u, 86u}) {
+        const Bytes pattern = Marker(n);
+        Bytes data = Noise(kLen, 9);
+        EXPECT_EQ(Find(data, pattern), SEARCH_NOT_FOUND) << "n " << n;
+        Plant(data, pattern, kLen - n);  // the final window, which has no byte behind it
+        EXPECT_EQ(Find(data, pattern), static_cast<int64_t>(kLen - n)) << "n " << n;
+        Plant(data, pattern, kLen - n - 1);  // the last window that has one
+        EXPECT_EQ(Find(data, pattern), static_cast<int64_t>(kLen - n - 1)) << "n " << n;
+        Plant(data, pattern, 0);
+        EXPECT_EQ(Find(data, pattern), 0) << "n " << n;
+    }
+}
+
+TEST_F(LongRange, LowestOccurrenceWinsWhicheverLaneFindsOneFirst)
+{
+    const Bytes pattern = Marker(8);
+    Bytes data = Noise(kLen, 3);
+    // The last lane meets its occurrence at once; the first lane's lies at the end
+    // of its part and is met last, but it is the lower one.
+    const size_t low = Boundary(kLen, 8, 1) - 20;
+    Plant(data, pattern, Boundary(kLen, 8, 3) + 2);
+    Plant(data, pattern, Boundary(kLen, 8, 2) + 5);
+    Plant(data, pattern, low);
+    EXPECT_EQ(Find(data, pattern), static_cast<int64_t>(low));
+}
+
+TEST_F(LongRange, LanesThatFinishEarlyTakeOverTheRestOfASlowOne)
+{
+    // Zeros make a pattern ending in 0x00 0x01 shift by 2 at most, a hundred times
+    // less than in the noise, so the first lane lags far behind the others, which
+    // take over parts of its range; occurrences planted there must still be found.
+    Bytes pattern = Marker(86);
+    pattern[84] = 0x00;
+    pattern[85] = 0x01;
+    const size_t slowEnd = Boundary(kLen, 86, 1);
+    for (double where : {0.3, 0.55, 0.8, 0.97}) {
+        Bytes data = Noise(kLen, 5);
+        std::fill(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(slowEnd), 0);
+        const size_t at = static_cast<size_t>(where * static_cast<double>(slowEnd));
+        Plant(data, pattern, at);
+        Plant(data, pattern, Boundary(kLen, 86, 3) + 100);
+        EXPECT_EQ(Find(data, pattern), static_cast<int64_t>(at)) << "at " << at;
+    }
+}
+
+// Every place an occurrence can take in ranges a little longer than the lanes start
+// at, alone and paired with a second one the same distance into a later part of
+// the range, over filler the pattern lacks (every lane moves in step) and over noise.
+TEST_F(LongRange, OccurrenceAnywhereIsFound)
+{
+    for (size_t len : {700u, 2100u}) {
+        for (size_t n : {1u, 2u, 7u, 86u}) {
+            const Bytes pattern = Marker(n);
+            for (int filler = 0; filler < 2; ++filler) {
+                const Bytes base = filler ? Noise(len, static_cast<unsigned>(len + n)) : Bytes(len, 0x55);
+                const size_t last = len - n;
+                for (size_t at = 0; at <= last; ++at) {
+                    Bytes data = base;
+                    Plant(data, pattern, at);
+                    ASSERT_EQ(Find(data, pattern), static_cast<int64_t>(at))
+                        << "len " << len << ", n " << n << ", filler " << filler;
+                    const size_t twin = at + 2 * Boundary(len, n, 1);
+                    if (twin + n <= len && twin >= at + n) {
+                        Plant(data, pattern, twin);
+                        ASSERT_EQ(Find(data, pattern), static_cast<int64_t>(at))
+                            << "len " << len << ", n " << n << ", filler " << filler << ", twin " << twin;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Long ranges of a small alphabet, with patterns cut from them at random places:
+// occurrences and near misses everywhere, in every lane.
+TEST_F(LongRange, AgreesWithReferenceSearch)
+{
+    std::mt19937 rng(77);
+    for (int round = 0; round < 60; ++round) {
+        const size_t len = std::uniform_int_distribution<size_t>(60000, 400000)(rng);
+        const size_t n = std::uniform_int_distribution<size_t>(1, 86)(rng);
+        const int alphabet = round % 3 == 0 ? 2 : 256;
+        std::uniform_int_distribution<int> symbol(0, alphabet - 1);
+        Bytes data(len);
+        for (auto& b : data)
+            b = static_cast<unsigned char>(symbol(rng));
+        const size_t at = std::uniform_int_distribution<size_t>(len / 4, len - n)(rng);
+        Bytes pattern(data.begin() + static_cast<std::ptrdiff_t>(at),
+                      data.begin() + static_cast<std::ptrdiff_t>(at + n));
+        if (round % 2 == 0)
+            pattern[std::uniform_int_distribution<size_t>(0, n - 1)(rng)] ^= 1;
+        ASSERT_EQ(Find(data, pattern), ReferenceFind(data, pattern))
+            << "round " << round << ", len " << len << ", n " << n;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,147 @@
+#include "bench/bench_data.h"
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+// No generator emits this byte; it makes the patterns absent.
+constexpr unsigned char kAbsentByte = 0xFF;
+
+// Common English words, most frequent first, picked with Zipf-like weights.
+const char* const kWords[] = {
+    "the", "of", "and", "to", "a", "in", "is", "it", "you", "that", "he", "was", "for", "on",
+    "are", "with", "as", "his", "they", "be", "at", "one", "have", "this", "from", "or", "had",
+    "by", "word", "but", "what", "some", "we", "can", "out", "other", "were", "all", "there",
+    "when", "up", "use", "your", "how", "said", "an", "each", "she", "which", "do", "their",
+    "time", "if", "will", "way", "about", "many", "then", "them", "write", "would", "like",
+    "so", "these", "her", "long", "make", "thing", "see", "him", "two", "has", "look", "more",
+    "day", "could", "go", "come", "did", "number", "sound", "no", "most", "people", "my",
+    "over", "know", "water", "than", "call", "first", "who", "may", "down", "side", "been",
+    "now", "find", "any", "new", "work", "part", "take", "get", "place", "made", "live",
+    "where", "after", "back", "little", "only", "round", "man", "year", "came", "show",
+    "every", "good", "me", "give", "our", "under", "name", "very", "through", "just", "form",
+    "sentence", "great", "think", "say", "help", "low", "line", "differ", "turn", "cause",
+    "much", "mean", "before", "move", "right", "boy", "old", "too", "same", "tell", "does",
+    "set", "three", "want", "air", "well", "also", "play", "small", "end", "put", "home",
+    "read", "hand", "port", "large", "spell", "add", "even", "land", "here", "must", "big",
+    "high", "such", "follow", "act", "why", "ask", "men", "change", "went", "light", "kind",
+    "off", "need", "house", "picture", "try", "us", "again", "animal", "point", "mother",
+    "world", "near", "build", "self", "earth", "father", "head", "stand", "own", "page",
+    "should", "country", "found", "answer", "school", "grow", "study", "still", "learn",
+    "plant", "cover", "food", "sun", "four", "between", "state", "keep", "eye", "never",
+    "last", "let", "thought", "city", "tree", "cross", "farm", "hard", "start", "might",
+    "story", "saw", "far", "sea", "draw", "left", "late", "run", "while", "press", "close",
+    "night", "real", "life", "few", "north", "open", "seem", "together", "next", "white",
+    "children", "begin", "got", "walk", "example", "ease", "paper", "group", "always",
+    "music", "those", "both", "mark", "often", "letter", "until", "mile", "river", "car",
+};
+
+void FillText(std::vector<unsigned char>& out, std::mt19937& rng)
+{
+    const size_t words = sizeof kWords / sizeof kWords[0];
+    std::vector<double> weights(words);
+    for (size_t i = 0; i < words; ++i)
+        weights[i] = 1.0 / static_cast<double>(i + 1);
+    std::discrete_distribution<size_t> pick(weights.begin(), weights.end());
+    std::uniform_int_distribution<int> sentence(6, 20);
+    std::uniform_int_distribution<int> paragraph(3, 8);
+
+    size_t pos = 0;
+    int leftInSentence = sentence(rng), leftInParagraph = paragraph(rng);
+    bool capital = true;
+    while (pos < out.size()) {
+        std::string word = kWords[pick(rng)];
+        if (capital)
+            word[0] = static_cast<char>(word[0] - 'a' + 'A');
+        capital = false;
+        if (--leftInSentence == 0) {
+            leftInSentence = sentence(rng);
+            if (rng() % 5 == 0) {
+                word += ", ";
+            } else {
+                capital = true;
+                const bool paragraphEnds = --leftInParagraph == 0;
+                if (paragraphEnds)
+                    leftInParagraph = paragraph(rng);
+                word += paragraphEnds ? ".\n\n" : ". ";
+            }
+        } else {
+            word += ' ';
+        }
+        for (char c : word) {
+            if (pos == out.size())
+                break;
+            out[pos++] = static_cast<unsigned char>(c);
+        }
+    }
+}
+
+// About 85% zeros, in runs, between records of arbitrary bytes (which hold some zeros
+// too): the look of executables, disk images and database files.
+void FillMostlyZero(std::vector<unsigned char>& out, std::mt19937& rng)
+{
+    std::geometric_distribution<size_t> zeros(1.0 / 500), record(1.0 / 90);
+    std::uniform_int_distribution<int> byte(0, kAbsentByte - 1);
+    size_t pos = 0;
+    while (pos < out.size()) {
+        pos = std::min(out.size(), pos + zeros(rng));  // already zero
+        const size_t end = std::min(out.size(), pos + 1 + record(rng));
+        for (; pos < end; ++pos)
+            out[pos] = static_cast<unsigned char>(byte(rng));
+    }
+}
+
+}  // namespace
+
+const char* DataKindName(DataKind kind)
+{
+    switch (kind) {
+    case DataKind::Random: return "random";
+    case DataKind::Text: return "text";
+    case DataKind::MostlyZero: return "zeros";
+    }
+    return "?";
+}
+
+std::vector<unsigned char> MakeBenchData(DataKind kind, size_t size, uint32_t seed)
+{
+    std::vector<unsigned char> out(size, 0);
+    std::mt19937 rng(seed);
+    switch (kind) {
+    case DataKind::Random: {
+        std::uniform_int_distribution<int> byte(0, kAbsentByte - 1);
+        for (auto& b : out)
+            b = static_cast<unsigned char>(byte(rng));
+        break;
+    }
+    case DataKind::Text:
+        FillText(out, rng);
+        break;
+    case DataKind::MostlyZero:
+        FillMostlyZero(out, rng);
+        break;
+    }
+    return out;
+}
+
+std::vector<unsigned char> MakeAbsentPattern(DataKind kind, const std::vector<unsigned char>& data,
+                                             int32_t n, uint32_t seed)
+{
+    std::vector<unsigned char> pattern(static_cast<size_t>(n), kAbsentByte);
+    if (n <= 1 || data.size() < static_cast<size_t>(n))
+        return pattern;
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<size_t> at(0, data.size() - static_cast<size_t>(n));
+    size_t start = at(rng);
+    // Mostly-zero data: start where a record starts, as a searched-for signature would.
+    if (kind == DataKind::MostlyZero) {
+        while (start + n < data.size() && !(data[start] != 0 && (start == 0 || data[start - 1] == 0)))
+            ++start;
+        start = std::min(start, data.size() - static_cast<size_t>(n));
+    }
+    std::copy(data.begin() + static_cast<std::ptrdiff_t>(start),
+              data.begin() + static_cast<std::ptrdiff_t>(start) + n, pattern.begin());
+    pattern[static_cast<size_t>(n) / 2] = kAbsentByte;
+    return pattern;
+}

@@ -1,0 +1,232 @@
+// Figures for the engine as the program runs it, under Windows or Wine:
+//
+//   engine_bench make-file PATH MIB       writes MIB MiB of English-like text
+//   engine_bench file PATH RUNS N...      for each pattern length N: SearchFile over the
+//                                         file against FindPattern over the same bytes
+//                                         in memory; writes PATH.N.pat for grep
+//   engine_bench tree DIR RUNS HEX        Start on the real dialog in directory mode
+//                                         over DIR, HEX the find pattern (absent)
+//
+// Each figure is the median of RUNS runs, printed as "key=value" fields on one line.
+#include "app/replace_app.h"
+#include "app/replace_dlg.h"
+#include "bench/bench_data.h"
+#include "engine/find_pattern.h"
+#include "engine/search_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The big file is written in blocks of this size; the pattern is taken from the first.
+constexpr size_t kBlockBytes = size_t(64) << 20;
+
+struct BenchApp : CReplaceApp {
+    BenchApp() { SetDialogBkColor(RGB(245, 245, 245), RGB(0, 0, 0)); }
+};
+BenchApp g_app;
+
+double Seconds()
+{
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart)
+        ::QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+template <class F>
+double MedianSeconds(int runs, F run)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const double start = Seconds();
+        run();
+        times.push_back(Seconds() - start);
+    }
+    return Median(times);
+}
+
+// The whole file in one heap block; empty when it cannot be read.
+std::vector<unsigned char> ReadWhole(const char* path)
+{
+    std::vector<unsigned char> bytes;
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    const int64_t length = QueryFileLength(file);
+    if (length <= 0) {
+        ::CloseHandle(file);
+        return bytes;
+    }
+    bytes.resize(static_cast<size_t>(length));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        if (!::ReadFile(file, bytes.data() + done, want, &got, nullptr) || got == 0)
+            break;
+        done += got;
+    }
+    ::CloseHandle(file);
+    bytes.resize(done);
+    return bytes;
+}
+
+bool WriteAll(const std::string& path, const unsigned char* bytes, size_t count, bool append = false)
+{
+    HANDLE file = ::CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                                append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD put = 0;
+    const bool ok = ::WriteFile(file, bytes, static_cast<DWORD>(count), &put, nullptr) && put == count;
+    ::CloseHandle(file);
+    return ok;
+}
+
+// Blocks of different text: with repeated data, parts of the search that run side by
+// side would see the same bytes, which flatters the processor's branch prediction.
+int MakeFile(const char* path, int mib)
+{
+    for (size_t written = 0; written < static_cast<size_t>(mib) << 20; written += kBlockBytes) {
+        const uint32_t seed = static_cast<uint32_t>(written / kBlockBytes) + 1;
+        const std::vector<unsigned char> block = MakeBenchData(DataKind::Text, kBlockBytes, seed);
+        if (!WriteAll(path, block.data(), block.size(), written > 0)) {
+            std::fprintf(stderr, "cannot write %s\n", path);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// A pattern of n bytes absent from the file; one grep takes as one line.
+std::vector<unsigned char> PatternFor(const std::vector<unsigned char>& block, int32_t n)
+{
+    for (uint32_t seed = 7;; ++seed) {
+        std::vector<unsigned char> pattern = MakeAbsentPattern(DataKind::Text, block, n, seed);
+        if (std::find(pattern.begin(), pattern.end(), '\n') == pattern.end())
+            return pattern;
+    }
+}
+
+int SearchFileAgainstMemory(const char* path, int runs, const std::vector<int32_t>& lengths)
+{
+    const std::vector<unsigned char> whole = ReadWhole(path);
+    if (whole.size() < kBlockBytes) {
+        std::fprintf(stderr, "cannot read %s\n", path);
+        return 1;
+    }
+    const std::vector<unsigned char> block(whole.begin(), whole.begin() + kBlockBytes);
+    const double gb = static_cast<double>(whole.size()) / 1e9;
+    for (int32_t n : lengths) {
+        const std::vector<unsigned char> pattern = PatternFor(block, n);
+        WriteAll(std::string(path) + "." + std::to_string(n) + ".pat", pattern.data(), pattern.size());
+
+        int64_t fromFile = 0, inMemory = 0;
+        const double fileSeconds = MedianSeconds(runs, [&] { fromFile = SearchFile(path, pattern.data(), n); });
+        const double memorySeconds = MedianSeconds(runs, [&] {
+            BuildShiftTable(pattern.data(), n, g_shiftTable);
+            inMemory = FindPattern(whole.data(), pattern.data(), g_shiftTable,
+                                   static_cast<int64_t>(whole.size()), n);
+        });
+        if (fromFile != SEARCH_NOT_FOUND || inMemory != SEARCH_NOT_FOUND) {
+            std::fprintf(stderr, "pattern of %d bytes found: %lld %lld\n", n, static_cast<long long>(fromFile),
+                         static_cast<long long>(inMemory));
+            return 1;
+        }
+        std::printf("file n=%d bytes=%zu search_file_gbps=%.2f find_pattern_gbps=%.2f\n", n, whole.size(),
+                    gb / fileSeconds, gb / memorySeconds);
+    }
+    return 0;
+}
+
+// Counts the files under dir.
+int CountFiles(const std::string& dir)
+{
+    int count = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            count += CountFiles(dir + "\\" + name);
+        else
+            ++count;
+    } while (::FindNextFileA(find, &fd));
+    ::FindClose(find);
+    return count;
+}
+
+// Presses Start on the real dialog in directory mode. The pattern must be absent:
+// a file that holds it would open a message box, which waits for an answer.
+int WalkTree(const char* dir, int runs, const char* hex)
+{
+    const int files = CountFiles(dir);
+    // The dialog takes its first argument as the target; it has none here.
+    const int savedArgc = __argc;
+    __argc = 1;
+    CReplaceDlg dlg;
+    const BOOL created = dlg.Create();
+    __argc = savedArgc;
+    if (!created) {
+        std::fprintf(stderr, "cannot create the dialog\n");
+        return 1;
+    }
+    ::SetDlgItemTextA(dlg.GetSafeHwnd(), IDC_PATH, dir);
+    ::SetDlgItemTextA(dlg.GetSafeHwnd(), IDC_FIND_HEX, hex);
+    ::SetDlgItemTextA(dlg.GetSafeHwnd(), IDC_REPLACE_HEX, "");
+    ::CheckDlgButton(dlg.GetSafeHwnd(), IDC_OPEN_DIR, BST_CHECKED);
+
+    const double seconds = MedianSeconds(runs, [&] {
+        ::SendMessageA(dlg.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dlg.GetSafeHwnd(), IDC_START)));
+    });
+    ::DestroyWindow(dlg.GetSafeHwnd());
+    std::printf("tree files=%d files_per_second=%.0f\n", files, files / seconds);
+    return 0;
+}
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: engine_bench make-file PATH MIB\n"
+                 "       engine_bench file PATH RUNS N...\n"
+                 "       engine_bench tree DIR RUNS HEX\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "make-file" && argc == 4)
+        return MakeFile(argv[2], std::atoi(argv[3]));
+    if (command == "file" && argc >= 5) {
+        std::vector<int32_t> lengths;
+        for (int i = 4; i < argc; ++i)
+            lengths.push_back(std::atoi(argv[i]));
+        return SearchFileAgainstMemory(argv[2], std::atoi(argv[3]), lengths);
+    }
+    if (command == "tree" && argc == 5)
+        return WalkTree(argv[2], std::atoi(argv[3]), argv[4]);
+    Usage();
+    return 2;
+}
