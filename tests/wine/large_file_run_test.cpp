@@ -1,0 +1,95 @@
+// Start on the real dialog with a file past 5 GiB: occurrences past 4 GiB, across the
+// boundary of two views and in the last bytes are found, shown with all their digits
+// and replaced exactly there, and nothing else in the file changes.
+#include "engine/search_file.h"
+#include "tests/wine/support/large_file.h"
+#include "tests/wine/support/scan_run_fixture.h"
+
+#include <algorithm>
+
+namespace {
+
+// Bytes read around a place before the run, to check after it that only the
+// replaced bytes changed.
+struct Surroundings {
+    static constexpr int64_t kMargin = 64 << 10;
+
+    Surroundings(const std::string& path, int64_t offset, size_t count)
+        : path(path), from(std::max<int64_t>(0, offset - kMargin)),
+          bytes(ReadBytesAt(path, from, static_cast<size_t>(offset - from) + count + kMargin))
+    {
+    }
+    // What they must be once count bytes at offset are replaced.
+    Bytes With(int64_t offset, const Bytes& replacement) const
+    {
+        Bytes expected = bytes;
+        std::copy(replacement.begin(), replacement.end(), expected.begin() + (offset - from));
+        return expected;
+    }
+    Bytes Now() const { return ReadBytesAt(path, from, bytes.size()); }
+
+    std::string path;
+    int64_t from;
+    Bytes bytes;
+};
+
+class LargeFileRunTest : public ScanRunTest {
+protected:
+    void SetUp() override
+    {
+        ScanRunTest::SetUp();
+        SetText(IDC_PATH, file);
+    }
+
+    const std::string& file = SharedLargeFile();
+};
+
+// Each search of the file reads gigabytes of zeros, so each test runs one.
+TEST_F(LargeFileRunTest, OccurrencePast4GiBIsShownInFullAndReplacedThere)
+{
+    const Bytes pattern = BytesOf("1N2N");
+    const int64_t at = 0x100000010;
+    WriteBytesAt(file, at, pattern);
+    const Surroundings around(file, at, 4);
+
+    Patterns("31 4E 32 4E", "41 4F 42 4F");
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u) << Said();
+    ExpectBox(0, Ask(file, L"0x100000010"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(around.Now(), around.With(at, BytesOf("AOBO")));
+    EXPECT_EQ(FileLength(file), kLargeFileBytes);
+}
+
+TEST_F(LargeFileRunTest, OccurrenceAcrossTwoViewsIsFoundAndReplaced)
+{
+    const Bytes pattern = BytesOf("3N4N");
+    const int64_t at = kSearchViewBytes - 2;  // two bytes in the first view, two in the next
+    WriteBytesAt(file, at, pattern);
+    const Surroundings around(file, at, 4);
+
+    Patterns("33 4E 34 4E", "55 66");  // a shorter replacement leaves the tail
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u) << Said();
+    ExpectBox(0, Ask(file, L"0x01FFFFFE"), MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(around.Now(), around.With(at, BytesOf("Uf")));
+    EXPECT_EQ(FileLength(file), kLargeFileBytes);
+}
+
+TEST_F(LargeFileRunTest, OccurrenceInTheLastBytesIsFoundAndReplaced)
+{
+    const Bytes pattern = BytesOf("5N6N");
+    const int64_t at = kLargeFileBytes - 4;
+    WriteBytesAt(file, at, pattern);
+    const Surroundings around(file, at, 4);
+
+    Patterns("35 4E 36 4E", "43 4F 44 4F");
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u) << Said();
+    ExpectBox(0, Ask(file, L"0x13FFFFFFF"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(around.Now(), around.With(at, BytesOf("CODO")));
+    EXPECT_EQ(FileLength(file), kLargeFileBytes);
+}
+
+}  // namespace
