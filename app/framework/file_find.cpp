@@ -10,7 +10,7 @@ BOOL CFileFind::FindFile(const char* spec)
         return FALSE;
     m_hasNext = true;
 
-    // Entries are named relative to the folder of the specification. Scan byte-wise
+    // Entries are named relative to the folder of the search pattern. Scan byte-wise
     // with the code page in mind so a trail byte 0x5C of a double-byte character is
     // not taken for a separator.
     m_root.clear();

@@ -1,4 +1,4 @@
-// CFileFind: enumerates the entries that match a file specification, 8-bit paths.
+// CFileFind: enumerates the entries that match a wildcard pattern, 8-bit paths.
 #pragma once
 
 #include <windows.h>
@@ -31,5 +31,5 @@ private:
     WIN32_FIND_DATAA m_current{};
     WIN32_FIND_DATAA m_next{};
     bool m_hasNext = false;
-    CString m_root;  // the specification up to and including its last separator
+    CString m_root;  // the pattern up to and including its last separator
 };
