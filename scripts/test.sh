@@ -14,4 +14,5 @@ trap 'bash "$root/tests/wine/make_fixtures.sh" --remove; wine_session_stop' EXIT
 wine_session_start "$build/wine-prefix" yes
 bash "$root/tests/wine/make_fixtures.sh"
 echo "Wine: $WINEARCH prefix $WINEPREFIX on display $DISPLAY"
+echo "The Wine tiers run the $(bytewren_mingw_arch) build$([ "$(bytewren_mingw_arch)" = i686 ] && echo ', the product as it ships' || echo ': this machine cannot run 32-bit code')."
 ctest --test-dir "$build" --output-on-failure

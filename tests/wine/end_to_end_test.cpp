@@ -111,22 +111,28 @@ public:
     }
 
 private:
+    template <class Pred> struct WindowSearch { DWORD pid; Pred* pred; HWND found; };
+
+    // A window of the program's for which pred holds ends the enumeration.
+    template <class Pred> static BOOL CALLBACK VisitWindow(HWND w, LPARAM lp)
+    {
+        auto* s = reinterpret_cast<WindowSearch<Pred>*>(lp);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        if (pid == s->pid && (*s->pred)(w)) {
+            s->found = w;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
     template <class Pred>
     HWND WaitForWindow(Pred pred, int milliseconds = kPatience) const
     {
-        struct Search { DWORD pid; Pred* pred; HWND found; } s{m_pi.dwProcessId, &pred, nullptr};
+        WindowSearch<Pred> s{m_pi.dwProcessId, &pred, nullptr};
         const DWORD end = ::GetTickCount() + milliseconds;
         do {
-            ::EnumWindows([](HWND w, LPARAM lp) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(lp);
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(w, &pid);
-                if (pid == s->pid && (*s->pred)(w)) {
-                    s->found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            }, reinterpret_cast<LPARAM>(&s));
+            ::EnumWindows(VisitWindow<Pred>, reinterpret_cast<LPARAM>(&s));
             if (s.found)
                 return s.found;
             ::Sleep(20);

@@ -17,19 +17,37 @@ bool IsDialogClass(HWND hwnd)
 
 // A visible dialog of thread owned by owner other than a message box (those are answered
 // by MessageBoxAnswerer); or, when owner is null, any visible dialog of the thread but except.
+struct DialogSearch { HWND owner, except, found; };
+
+BOOL CALLBACK VisitDialog(HWND w, LPARAM lp)
+{
+    auto* s = reinterpret_cast<DialogSearch*>(lp);
+    if (w == s->except || !IsDialogClass(w) || !::IsWindowVisible(w))
+        return TRUE;
+    if (s->owner && (::GetWindow(w, GW_OWNER) != s->owner || IsMessageBox(w)))
+        return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
 HWND FindDialog(DWORD thread, HWND owner, HWND except)
 {
-    struct Search { HWND owner, except, found; } s{owner, except, nullptr};
-    ::EnumThreadWindows(thread, [](HWND w, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        if (w == s->except || !IsDialogClass(w) || !::IsWindowVisible(w))
-            return TRUE;
-        if (s->owner && (::GetWindow(w, GW_OWNER) != s->owner || IsMessageBox(w)))
-            return TRUE;
-        s->found = w;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&s));
+    DialogSearch s{owner, except, nullptr};
+    ::EnumThreadWindows(thread, VisitDialog, reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+struct DescendantSearch { const wchar_t* cls; const wchar_t* text; HWND found; };
+
+BOOL CALLBACK VisitDescendant(HWND w, LPARAM lp)
+{
+    auto* s = reinterpret_cast<DescendantSearch*>(lp);
+    wchar_t cls[64] = {};
+    ::GetClassNameW(w, cls, 64);
+    if (_wcsicmp(cls, s->cls) != 0 || (s->text && WindowTextOf(w) != s->text))
+        return TRUE;
+    s->found = w;
+    return FALSE;
 }
 
 }  // namespace
@@ -93,16 +111,8 @@ std::wstring WindowTextOf(HWND hwnd)
 
 HWND FindDescendant(HWND parent, const wchar_t* cls, const wchar_t* text)
 {
-    struct Search { const wchar_t* cls; const wchar_t* text; HWND found; } s{cls, text, nullptr};
-    ::EnumChildWindows(parent, [](HWND w, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        wchar_t cls[64] = {};
-        ::GetClassNameW(w, cls, 64);
-        if (_wcsicmp(cls, s->cls) != 0 || (s->text && WindowTextOf(w) != s->text))
-            return TRUE;
-        s->found = w;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&s));
+    DescendantSearch s{cls, text, nullptr};
+    ::EnumChildWindows(parent, VisitDescendant, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
