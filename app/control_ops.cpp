@@ -4,6 +4,9 @@
 
 #include "pattern/static_buffers.h"
 
+#include <cstring>
+#include <string>
+
 namespace {
 constexpr wchar_t kCaption[] = L"Bytewren";
 }
@@ -22,12 +25,24 @@ int CReplaceDlg::ReadTextW(int id, wchar_t* buf) const
 
 int CReplaceDlg::TextLength(int id) const
 {
-    return ::GetWindowTextLengthA(GetDlgItem(id));
+    // Counted on the text itself: for a Unicode control, GetWindowTextLengthA may report
+    // more than the real length in a double-byte code page.
+    const HWND item = GetDlgItem(id);
+    std::wstring text(::GetWindowTextLengthW(item) + 1, L'\0');
+    const int units = ::GetWindowTextW(item, &text[0], static_cast<int>(text.size()));
+    return units > 0 ? ::WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr) : 0;
 }
 
 void CReplaceDlg::SetText(int id, const char* text) const
 {
-    ::SetWindowTextA(GetDlgItem(id), text);
+    // Converted here, with the byte count of the text: the system's own conversion of a
+    // terminated string may take the terminator for the trail byte of a lone lead byte
+    // at the end and show what lies beyond it.
+    const int bytes = static_cast<int>(std::strlen(text));
+    std::wstring wide(bytes + 1, L'\0');  // no byte gives more than one code unit
+    const int units = bytes > 0 ? ::MultiByteToWideChar(CP_ACP, 0, text, bytes, &wide[0], bytes) : 0;
+    wide.resize(units);
+    ::SetWindowTextW(GetDlgItem(id), wide.c_str());
 }
 
 void CReplaceDlg::SetTextW(int id, const wchar_t* text) const

@@ -13,28 +13,36 @@ bool WriteAt(HANDLE file, int64_t offset, const unsigned char* bytes, DWORD coun
            (count == 0 || (::WriteFile(file, bytes, count, &written, nullptr) && written == count));
 }
 
+// Gives the file back its old length.
+void CutBack(HANDLE file, int64_t length)
+{
+    LARGE_INTEGER cut;
+    cut.QuadPart = length;
+    if (::SetFilePointerEx(file, cut, nullptr, FILE_BEGIN))
+        ::SetEndOfFile(file);
+}
+
 // Writes the bytes; the part past the end of the file first, so that when the disk
-// is full the file can be cut back to its old length and keeps its old bytes.
+// is full the file can be cut back to its old length and keeps its old bytes. A write
+// that lengthened the file and then failed in place is cut back the same way.
 bool WriteKeepingOldBytesOnFailure(HANDLE file, int64_t offset, const unsigned char* bytes, int32_t count)
 {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file, &size))
         return false;
     const int64_t oldLength = size.QuadPart;
-    const int64_t end = offset + count;
+    const bool lengthens = offset + count > oldLength;
 
     int32_t inPlace = count;
-    if (end > oldLength && oldLength >= offset) {
+    bool ok = true;
+    if (lengthens && oldLength >= offset) {
         inPlace = static_cast<int32_t>(oldLength - offset);
-        if (!WriteAt(file, oldLength, bytes + inPlace, static_cast<DWORD>(count - inPlace))) {
-            LARGE_INTEGER cut;
-            cut.QuadPart = oldLength;
-            ::SetFilePointerEx(file, cut, nullptr, FILE_BEGIN);
-            ::SetEndOfFile(file);
-            return false;
-        }
+        ok = WriteAt(file, oldLength, bytes + inPlace, static_cast<DWORD>(count - inPlace));
     }
-    return WriteAt(file, offset, bytes, static_cast<DWORD>(inPlace));
+    ok = ok && WriteAt(file, offset, bytes, static_cast<DWORD>(inPlace));
+    if (!ok && lengthens)
+        CutBack(file, oldLength);
+    return ok;
 }
 
 }  // namespace

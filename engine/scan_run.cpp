@@ -9,6 +9,7 @@
 #include "app/framework/file_find.h"
 #include "pattern/static_buffers.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -19,13 +20,12 @@ constexpr wchar_t kAskReplace[] = L"是否进行替换？";
 constexpr wchar_t kWriteFailed[] = L"写入文件失败！";
 constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
 
+// With the byte count, so a lone lead byte at the end cannot take in the terminator.
 std::wstring FromAnsi(const char* text)
 {
-    const int len = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::wstring wide(len > 0 ? len : 1, L'\0');
-    if (len > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], len);
-    wide.resize(wide.size() - 1);
+    const int bytes = static_cast<int>(std::strlen(text));
+    std::wstring wide(bytes, L'\0');  // no byte gives more than one code unit
+    wide.resize(bytes > 0 ? ::MultiByteToWideChar(CP_ACP, 0, text, bytes, &wide[0], bytes) : 0);
     return wide;
 }
 
@@ -84,6 +84,9 @@ bool CReplaceDlg::MarkDirectoryWalked(const std::string& dir)
     if (!known)
         return true;
     const uint64_t index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    // Some redirectors and file systems report no index: the identity is unknown then.
+    if (index == 0)
+        return true;
     return m_walkedDirs.emplace(info.dwVolumeSerialNumber, index).second;
 }
 

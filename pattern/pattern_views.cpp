@@ -115,10 +115,13 @@ void CReplaceDlg::HexToUtf8Field(int hex, int dst)
 {
     ReadText(hex, g_szText);
     HexTextToBytes(g_szText);
-    // Ill-formed sequences become U+FFFD; at most 86 bytes decode, far below capacity.
+    // Up to the first zero byte, counted: a sequence cut off by the terminator must not
+    // take it in and read on. Ill-formed sequences become U+FFFD; at most 86 bytes
+    // decode, far below capacity.
     wchar_t* text = Wide(g_szWork);
-    if (::MultiByteToWideChar(CP_UTF8, 0, g_szText, -1, text, kFieldReadCapacity) == 0)
-        text[0] = L'\0';
+    const int bytes = static_cast<int>(std::strlen(g_szText));
+    const int units = bytes > 0 ? ::MultiByteToWideChar(CP_UTF8, 0, g_szText, bytes, text, kFieldReadCapacity - 1) : 0;
+    text[units] = L'\0';
     SetTextW(dst, text);
 }
 

@@ -82,6 +82,27 @@ void SettleAccessTimes(std::string path)
     }
 }
 
+// Makes a control answer 8-bit length requests as Windows may for a Unicode control in
+// a double-byte code page: with up to twice the real length.
+class InflatedTextLength {
+public:
+    explicit InflatedTextLength(HWND control) : m_control(control)
+    {
+        s_proc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~InflatedTextLength() { ::SetWindowLongPtrA(m_control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_proc)); }
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        const LRESULT result = ::CallWindowProcA(s_proc, w, msg, wp, lp);
+        return msg == WM_GETTEXTLENGTH ? 2 * result : result;
+    }
+    static inline WNDPROC s_proc = nullptr;
+    HWND m_control;
+};
+
 class BrowseTest : public DialogTest {
 protected:
     void SetUp() override
@@ -260,6 +281,16 @@ TEST_F(BrowseTest, StartWithTooShortAPathOpensThePickerInsteadOfScanning)
         }));
         EXPECT_TRUE(folderView.shown) << "the folder browser";
         EXPECT_EQ(Text(IDC_PATH), shortPath);
+        EXPECT_TRUE(answerer()->boxes().empty()) << "no scan ran";
+    }
+
+    // The rule counts the text itself, whatever length the control reports. (Not in
+    // directory mode: a walk of "C:" would take the whole drive.)
+    {
+        InflatedTextLength inflated(Item(IDC_PATH));
+        SetText(IDC_PATH, "C:");
+        SetChecked(IDC_OPEN_DIR, false);
+        ASSERT_TRUE(PressWithPicker(IDC_START, [](HWND d) { PressButton(d, IDCANCEL); }));
         EXPECT_TRUE(answerer()->boxes().empty()) << "no scan ran";
     }
 

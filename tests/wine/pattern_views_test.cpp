@@ -6,6 +6,7 @@
 #include "tests/wine/support/test_files.h"
 
 #include <algorithm>
+#include <random>
 
 namespace {
 
@@ -239,6 +240,32 @@ TEST_F(PatternViewsTest, IllFormedUtf8ShowsReplacementCharacters)
     SetText(IDC_REPLACE_HEX, "C0 80 41");  // an overlong form is ill-formed too
     EXPECT_EQ(TextW(IDC_REPLACE_UTF8).find(L'\xFFFD'), 0u);
     EXPECT_EQ(TextW(IDC_REPLACE_UTF8).back(), L'A');
+}
+
+// Patterns of every kind set as HEX text: zero bytes, high bytes, and lone lead bytes or
+// cut-off UTF-8 sequences at the end. Each view must show the conversion of the
+// pattern's own bytes and nothing that lies beyond them.
+TEST_F(PatternViewsTest, EveryViewShowsThePatternsOwnBytesOnly)
+{
+    std::mt19937 rng(20261207);
+    const Bytes tails[] = {{0x81}, {0xD8}, {0xFE}, {0xC3}, {0xE4, 0xB8}, {0xF3, 0xF2}, {0xF0, 0x9F, 0x98}};
+    for (int round = 0; round < 400; ++round) {
+        Bytes bytes(rng() % 14);
+        for (unsigned char& b : bytes) {
+            const unsigned kind = rng() % 8;
+            b = static_cast<unsigned char>(kind == 0 ? 0 : kind < 4 ? 0x20 + rng() % 0x5F : 0x80 + rng() % 0x80);
+        }
+        if (rng() % 2) {
+            const Bytes& tail = tails[rng() % (sizeof tails / sizeof tails[0])];
+            bytes.insert(bytes.end(), tail.begin(), tail.end());
+        }
+        const Group& g = round % 2 ? kFind : kReplace;
+        SetText(g.hex, HexOf(bytes));
+        ExpectAscii(g, bytes);
+        ExpectUtf8(g, bytes);
+        ExpectUnicode(g, bytes);
+        ASSERT_FALSE(HasFailure()) << "pattern " << HexOf(bytes);
+    }
 }
 
 TEST_F(PatternViewsTest, ClearingAnyViewClearsItsGroup)
