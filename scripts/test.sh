@@ -11,6 +11,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBYTEWREN_TEST_ARCH="$(by
 cmake --build "$build" -j"$(nproc)"
 
 trap 'bash "$root/tests/wine/make_fixtures.sh" --remove; wine_session_stop' EXIT
+trap 'exit 1' INT TERM
 wine_session_start "$build/wine-prefix" yes
 bash "$root/tests/wine/make_fixtures.sh"
 echo "Wine: $WINEARCH prefix $WINEPREFIX on display $DISPLAY"

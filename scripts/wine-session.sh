@@ -26,6 +26,11 @@ wine_session_start() {
   else
     export WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
   fi
+  # Under emulation (scripts/test-i686-emulated.sh) the server needs none: a 64-bit
+  # server serves 32-bit programs, and runs natively.
+  if [ "${BYTEWREN_EMULATED:-}" = 1 ] && [ -x /usr/lib/wine/wineserver64 ]; then
+    WINESERVER=/usr/lib/wine/wineserver64
+  fi
   export WINELOADER=$WINE
   [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
   BYTEWREN_PIDS=()
