@@ -2,6 +2,7 @@
 // reach the dialog's controls and show message boxes.
 #include "app/replace_dlg.h"
 
+#include "app/framework/ansi_path.h"
 #include "pattern/static_buffers.h"
 
 #include <cstring>
@@ -23,6 +24,24 @@ int CReplaceDlg::ReadTextW(int id, wchar_t* buf) const
     return ::GetWindowTextW(GetDlgItem(id), buf, kFieldReadCapacity);
 }
 
+int CReplaceDlg::ReadPath(int id, char* buf) const
+{
+    wchar_t wide[kFieldReadCapacity];
+    ReadTextW(id, wide);
+    const std::string path = AnsiPath(wide);
+    // As much as an 8-bit read would give: 259 bytes, not splitting a double-byte character.
+    size_t len = 0;
+    while (len < path.size()) {
+        const size_t step = ::IsDBCSLeadByte(static_cast<BYTE>(path[len])) && len + 1 < path.size() ? 2 : 1;
+        if (len + step >= static_cast<size_t>(kFieldReadCapacity))
+            break;
+        len += step;
+    }
+    std::memcpy(buf, path.data(), len);
+    buf[len] = '\0';
+    return static_cast<int>(len);
+}
+
 int CReplaceDlg::TextLength(int id) const
 {
     // Counted on the text itself: for a Unicode control, GetWindowTextLengthA may report
@@ -35,14 +54,8 @@ int CReplaceDlg::TextLength(int id) const
 
 void CReplaceDlg::SetText(int id, const char* text) const
 {
-    // Converted here, with the byte count of the text: the system's own conversion of a
-    // terminated string may take the terminator for the trail byte of a lone lead byte
-    // at the end and show what lies beyond it.
-    const int bytes = static_cast<int>(std::strlen(text));
-    std::wstring wide(bytes + 1, L'\0');  // no byte gives more than one code unit
-    const int units = bytes > 0 ? ::MultiByteToWideChar(CP_ACP, 0, text, bytes, &wide[0], bytes) : 0;
-    wide.resize(units);
-    ::SetWindowTextW(GetDlgItem(id), wide.c_str());
+    // Converted here, not by the system (app/framework/ansi_path.h).
+    ::SetWindowTextW(GetDlgItem(id), WideFromAnsi(text).c_str());
 }
 
 void CReplaceDlg::SetTextW(int id, const wchar_t* text) const

@@ -1,7 +1,9 @@
 #include "app/replace_dlg.h"
 
 #include "app/framework/win_app.h"
+#include "target/command_line.h"
 
+#include <imm.h>
 #include <shellapi.h>
 
 namespace {
@@ -14,12 +16,28 @@ constexpr int kPatternTypingLimit = 1024;
 
 // Posted by the system for the F1 key; the dialog manager turns it into WM_HELP.
 constexpr UINT kWmKeyF1 = 0x004D;
+// Carries dropped data between processes, beside WM_COPYDATA.
+constexpr UINT kWmCopyGlobalData = 0x0049;
+
+// An elevated window gets no drops from the normal-level shell unless it lets in the
+// messages that carry them. Looked up at run time: Windows 7 and later have it.
+void AllowDropsFromLowerIntegrity(HWND hwnd)
+{
+    using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    const FARPROC proc = ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
+    if (!proc)
+        return;
+    const auto filter = reinterpret_cast<FilterFn>(reinterpret_cast<void*>(proc));
+    for (UINT message : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kWmCopyGlobalData})
+        filter(hwnd, message, MSGFLT_ALLOW, nullptr);
+}
 
 }  // namespace
 
 CReplaceDlg::CReplaceDlg(CWnd* parent) : CDialog(IDD_REPLACE_DIALOG, parent)
 {
     m_hIcon = ::LoadIconA(CWinApp::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_searcher.SetBetweenViews([this] { LookAtQueue(); });
 }
 
 const MessageMapEntry* CReplaceDlg::GetMessageMap() const
@@ -55,15 +73,20 @@ BOOL CReplaceDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     DragAcceptFiles(TRUE);
+    AllowDropsFromLowerIntegrity(m_hWnd);
 
     if (__argc > 1)  // later arguments are ignored
-        SetTargetPath(__argv[1]);
+        SetTargetPath(FirstArgumentPath().c_str());
 
     m_bUpdating = false;
     SetCheck(IDC_ASK, 1);
     for (int id : {IDC_FIND_HEX, IDC_FIND_ASCII, IDC_FIND_UNICODE, IDC_REPLACE_HEX,
                    IDC_REPLACE_ASCII, IDC_REPLACE_UNICODE})
         LimitText(id, kPatternTypingLimit);
+    // An input method in Chinese mode would take a-f typed into a HEX view into a
+    // composition, past the keystroke filter: the HEX views go without one.
+    for (int id : {IDC_FIND_HEX, IDC_REPLACE_HEX})
+        ::ImmAssociateContext(GetDlgItem(id), nullptr);
     return TRUE;  // the focus goes to the first tab stop, the path field
 }
 

@@ -4,12 +4,12 @@
 #pragma once
 
 #include "app/framework/dialog.h"
+#include "engine/find_pattern.h"
+#include "engine/search_file.h"
 #include "res/resource.h"
 
 #include <cstdint>
-#include <set>
 #include <string>
-#include <utility>
 
 class CReplaceDlg : public CDialog {
 public:
@@ -19,6 +19,9 @@ public:
     // Reads at most 259 characters and a terminator into buf (capacity 260).
     int ReadText(int id, char* buf) const;
     int ReadTextW(int id, wchar_t* buf) const;
+    // Reads a path the way ReadText does, but never as a look-alike of a name the code
+    // page cannot spell (app/framework/ansi_path.h).
+    int ReadPath(int id, char* buf) const;
     // Length of a control's text in 8-bit units (a double-byte character counts two).
     int TextLength(int id) const;
     void SetText(int id, const char* text) const;
@@ -48,6 +51,13 @@ public:
     void OnStart();
     void ScanDirectory(std::string dir);
     void ProcessFile(const char* path, bool quiet);
+    // The per-file dialogue from the result of a first search on: report, confirm,
+    // write, and search again while the user goes on.
+    void RunFileDialogue(const char* path, bool quiet, int64_t found);
+    // During a long run, every kLookAtQueueMs: lets the system see the dialog's thread
+    // look at its queue (Windows offers to end a window that has not for 5 seconds) and
+    // repaints what needs it. Input stays in the queue, as during any run.
+    void LookAtQueue();
 
     // --- Target selection (target/) ---
     void SetTargetPath(const char* path);
@@ -84,11 +94,12 @@ private:
     // The two halves of OnBrowse: the folder browser in directory mode, else the file-open dialog.
     void BrowseForFolder();
     void BrowseForFile();
-    // Records a directory of the current walk; false when it was walked already.
-    bool MarkDirectoryWalked(const std::string& dir);
+    static constexpr DWORD kLookAtQueueMs = 200;
 
     HICON m_hIcon;
     bool m_bUpdating = false;
-    // Directories of the current walk, by volume serial number and file index.
-    std::set<std::pair<DWORD, uint64_t>> m_walkedDirs;
+    bool m_bRunning = false;  // Start is running
+    DWORD m_lastLook = 0;
+    // Searches of the dialog's own thread, with the shared shift table.
+    FileSearcher m_searcher{g_shiftTable};
 };

@@ -2,10 +2,13 @@
 //
 //   engine_bench make-file PATH MIB       writes MIB MiB of English-like text
 //   engine_bench file PATH RUNS N...      for each pattern length N: SearchFile over the
-//                                         file against FindPattern over the same bytes
-//                                         in memory; writes PATH.N.pat for grep
+//                                         file against FindPattern over its first
+//                                         kMemoryBytes in memory; writes PATH.N.pat for grep
 //   engine_bench tree DIR RUNS HEX        Start on the real dialog in directory mode
 //                                         over DIR, HEX the find pattern (absent)
+//   engine_bench floor DIR RUNS           what the system allows a walk of DIR: each
+//                                         file opened, read with one ReadFile and closed,
+//                                         on two threads
 //
 // Each figure is the median of RUNS runs, printed as "key=value" fields on one line.
 #include "app/replace_app.h"
@@ -17,15 +20,20 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 // The big file is written in blocks of this size; the pattern is taken from the first.
 constexpr size_t kBlockBytes = size_t(64) << 20;
+// The in-memory search runs over this much of the file: a 32-bit process has no room
+// for the whole of it.
+constexpr size_t kMemoryBytes = size_t(256) << 20;
 
 struct BenchApp : CReplaceApp {
     BenchApp() { SetDialogBkColor(RGB(245, 245, 245), RGB(0, 0, 0)); }
@@ -60,8 +68,9 @@ double MedianSeconds(int runs, F run)
     return Median(times);
 }
 
-// The whole file in one heap block; empty when it cannot be read.
-std::vector<unsigned char> ReadWhole(const char* path)
+// The first bytes of a file, at most limit of them, in one heap block; empty when the
+// file cannot be read.
+std::vector<unsigned char> ReadStart(const char* path, size_t limit)
 {
     std::vector<unsigned char> bytes;
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -72,7 +81,7 @@ std::vector<unsigned char> ReadWhole(const char* path)
         ::CloseHandle(file);
         return bytes;
     }
-    bytes.resize(static_cast<size_t>(length));
+    bytes.resize(std::min(static_cast<size_t>(length), limit));
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;
@@ -84,6 +93,14 @@ std::vector<unsigned char> ReadWhole(const char* path)
     ::CloseHandle(file);
     bytes.resize(done);
     return bytes;
+}
+
+int64_t FileLength(const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return -1;
+    return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 bool WriteAll(const std::string& path, const unsigned char* bytes, size_t count, bool append = false)
@@ -125,13 +142,13 @@ std::vector<unsigned char> PatternFor(const std::vector<unsigned char>& block, i
 
 int SearchFileAgainstMemory(const char* path, int runs, const std::vector<int32_t>& lengths)
 {
-    const std::vector<unsigned char> whole = ReadWhole(path);
-    if (whole.size() < kBlockBytes) {
+    const std::vector<unsigned char> memory = ReadStart(path, kMemoryBytes);
+    const int64_t length = FileLength(path);
+    if (memory.size() < kBlockBytes || length < static_cast<int64_t>(memory.size())) {
         std::fprintf(stderr, "cannot read %s\n", path);
         return 1;
     }
-    const std::vector<unsigned char> block(whole.begin(), whole.begin() + kBlockBytes);
-    const double gb = static_cast<double>(whole.size()) / 1e9;
+    const std::vector<unsigned char> block(memory.begin(), memory.begin() + kBlockBytes);
     for (int32_t n : lengths) {
         const std::vector<unsigned char> pattern = PatternFor(block, n);
         WriteAll(std::string(path) + "." + std::to_string(n) + ".pat", pattern.data(), pattern.size());
@@ -140,39 +157,71 @@ int SearchFileAgainstMemory(const char* path, int runs, const std::vector<int32_
         const double fileSeconds = MedianSeconds(runs, [&] { fromFile = SearchFile(path, pattern.data(), n); });
         const double memorySeconds = MedianSeconds(runs, [&] {
             BuildShiftTable(pattern.data(), n, g_shiftTable);
-            inMemory = FindPattern(whole.data(), pattern.data(), g_shiftTable,
-                                   static_cast<int64_t>(whole.size()), n);
+            inMemory = FindPattern(memory.data(), pattern.data(), g_shiftTable,
+                                   static_cast<int64_t>(memory.size()), n);
         });
         if (fromFile != SEARCH_NOT_FOUND || inMemory != SEARCH_NOT_FOUND) {
             std::fprintf(stderr, "pattern of %d bytes found: %lld %lld\n", n, static_cast<long long>(fromFile),
                          static_cast<long long>(inMemory));
             return 1;
         }
-        std::printf("file n=%d bytes=%zu search_file_gbps=%.2f find_pattern_gbps=%.2f\n", n, whole.size(),
-                    gb / fileSeconds, gb / memorySeconds);
+        std::printf("file n=%d bytes=%lld search_file_gbps=%.2f find_pattern_gbps=%.2f\n", n,
+                    static_cast<long long>(length), static_cast<double>(length) / 1e9 / fileSeconds,
+                    static_cast<double>(memory.size()) / 1e9 / memorySeconds);
     }
     return 0;
 }
 
-// Counts the files under dir.
-int CountFiles(const std::string& dir)
+// The files under dir, in walk order.
+void ListFiles(const std::string& dir, std::vector<std::string>& files)
 {
-    int count = 0;
     WIN32_FIND_DATAA fd;
     HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE)
-        return 0;
+        return;
     do {
         const std::string name = fd.cFileName;
         if (name == "." || name == "..")
             continue;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            count += CountFiles(dir + "\\" + name);
+            ListFiles(dir + "\\" + name, files);
         else
-            ++count;
+            files.push_back(dir + "\\" + name);
     } while (::FindNextFileA(find, &fd));
     ::FindClose(find);
-    return count;
+}
+
+int CountFiles(const std::string& dir)
+{
+    std::vector<std::string> files;
+    ListFiles(dir, files);
+    return static_cast<int>(files.size());
+}
+
+// Opens, reads with one ReadFile and closes every file under dir, on two threads: the
+// least a walk that searches each file can do. The listing is made before the clock runs.
+int Floor(const char* dir, int runs)
+{
+    std::vector<std::string> files;
+    ListFiles(dir, files);
+    const double seconds = MedianSeconds(runs, [&] {
+        std::atomic<size_t> next{0};
+        auto readAll = [&] {
+            std::vector<unsigned char> buffer(1 << 20);
+            for (size_t i; (i = next++) < files.size();) {
+                HANDLE file = ::CreateFileA(files[i].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                DWORD got = 0;
+                ::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+                ::CloseHandle(file);
+            }
+        };
+        std::thread other(readAll);
+        readAll();
+        other.join();
+    });
+    std::printf("floor files=%zu files_per_second=%.0f\n", files.size(), files.size() / seconds);
+    return 0;
 }
 
 // Presses Start on the real dialog in directory mode. The pattern must be absent:
@@ -209,7 +258,8 @@ void Usage()
     std::fprintf(stderr,
                  "usage: engine_bench make-file PATH MIB\n"
                  "       engine_bench file PATH RUNS N...\n"
-                 "       engine_bench tree DIR RUNS HEX\n");
+                 "       engine_bench tree DIR RUNS HEX\n"
+                 "       engine_bench floor DIR RUNS\n");
 }
 
 }  // namespace
@@ -227,6 +277,8 @@ int main(int argc, char** argv)
     }
     if (command == "tree" && argc == 5)
         return WalkTree(argv[2], std::atoi(argv[3]), argv[4]);
+    if (command == "floor" && argc == 4)
+        return Floor(argv[2], std::atoi(argv[3]));
     Usage();
     return 2;
 }

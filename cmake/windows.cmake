@@ -14,12 +14,15 @@ set(BYTEWREN_CORE_SOURCES
   app/framework/dialog.cpp
   app/framework/win_app.cpp
   app/framework/file_find.cpp
+  app/framework/ansi_path.cpp
   app/replace_app.cpp
   app/replace_dlg.cpp
   app/control_ops.cpp
   engine/find_pattern.cpp
   engine/offset_text.cpp
   engine/search_file.cpp
+  engine/read_guard.cpp
+  engine/walk_ahead.cpp
   engine/file_patch.cpp
   engine/scan_run.cpp
   pattern/hex_text.cpp
@@ -29,18 +32,33 @@ set(BYTEWREN_CORE_SOURCES
   target/target_path.cpp
   target/shortcut.cpp
   target/browse.cpp
+  target/command_line.cpp
 )
 list(TRANSFORM BYTEWREN_CORE_SOURCES PREPEND ${PROJECT_SOURCE_DIR}/)
 
 add_library(bytewren_core STATIC ${BYTEWREN_CORE_SOURCES})
 target_include_directories(bytewren_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(bytewren_core PUBLIC comdlg32 shell32 ole32 uuid comctl32)
+target_link_libraries(bytewren_core PUBLIC comdlg32 shell32 ole32 uuid comctl32 imm32)
 
 # Resources are linked into each executable: nothing would pull them out of a library.
 set(BYTEWREN_RESOURCES ${PROJECT_SOURCE_DIR}/res/bytewren.rc)
-set_property(SOURCE ${BYTEWREN_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
-  ${PROJECT_SOURCE_DIR}/res/bytewren.ico ${PROJECT_SOURCE_DIR}/res/bytewren.manifest
+# The manifest asks for the 32-bit common controls. An x64 build (tests only) must ask
+# for its own kind: a 64-bit process cannot load the 32-bit library.
+set(BYTEWREN_MANIFEST ${PROJECT_SOURCE_DIR}/res/bytewren.manifest)
+if(BYTEWREN_ARCH STREQUAL "x86_64")
+  file(READ ${BYTEWREN_MANIFEST} _manifest)
+  string(REPLACE "processorArchitecture=\"X86\"" "processorArchitecture=\"amd64\"" _manifest "${_manifest}")
+  set(BYTEWREN_MANIFEST ${CMAKE_BINARY_DIR}/res/bytewren.manifest)
+  file(CONFIGURE OUTPUT ${BYTEWREN_MANIFEST} CONTENT "${_manifest}" @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/res/bytewren.manifest)
+endif()
+# windres finds the manifest in the first folder of these that holds one.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${CMAKE_BINARY_DIR}/res -I ${PROJECT_SOURCE_DIR}/res")
+# What the script includes. Source properties hold per folder: every folder that builds
+# the script names them again.
+set(BYTEWREN_RESOURCE_INPUTS ${PROJECT_SOURCE_DIR}/res/bytewren.ico ${BYTEWREN_MANIFEST}
   ${PROJECT_SOURCE_DIR}/res/resource.h)
+set_property(SOURCE ${BYTEWREN_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS ${BYTEWREN_RESOURCE_INPUTS})
 
 add_executable(Bytewren WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp ${BYTEWREN_RESOURCES})
 target_link_libraries(Bytewren PRIVATE bytewren_core)

@@ -6,11 +6,13 @@
 #include "engine/find_pattern.h"
 #include "engine/offset_text.h"
 #include "engine/search_file.h"
-#include "app/framework/file_find.h"
+#include "engine/walk_ahead.h"
+#include "app/framework/ansi_path.h"
 #include "pattern/static_buffers.h"
 
-#include <cstring>
+#include <algorithm>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -20,13 +22,9 @@ constexpr wchar_t kAskReplace[] = L"是否进行替换？";
 constexpr wchar_t kWriteFailed[] = L"写入文件失败！";
 constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
 
-// With the byte count, so a lone lead byte at the end cannot take in the terminator.
-std::wstring FromAnsi(const char* text)
+const unsigned char* Bytes(const char* buffer)
 {
-    const int bytes = static_cast<int>(std::strlen(text));
-    std::wstring wide(bytes, L'\0');  // no byte gives more than one code unit
-    wide.resize(bytes > 0 ? ::MultiByteToWideChar(CP_ACP, 0, text, bytes, &wide[0], bytes) : 0);
-    return wide;
+    return reinterpret_cast<const unsigned char*>(buffer);
 }
 
 // 文件"<path>"\n找到关键位置：0x0000ABCD。
@@ -34,26 +32,25 @@ std::wstring FoundMessage(const char* path, int64_t offset)
 {
     char digits[24];
     FormatOffset(static_cast<uint64_t>(offset), digits);
-    return L"文件\"" + FromAnsi(path) + L"\"\n找到关键位置：" + FromAnsi(digits) + L"。";
+    return L"文件\"" + WideFromAnsi(path) + L"\"\n找到关键位置：" + WideFromAnsi(digits) + L"。";
 }
 
-// Whether the last character of path is a backslash. Read character by character in
-// the ANSI code page: the trail byte of a double-byte character may be 0x5C too.
-bool EndsWithBackslash(const std::string& path)
+// Searcher threads of a walk: on two cores, two keep both busy with the opening and
+// reading that a small file costs, while the listing and the dialogue take little.
+int WalkSearchers()
 {
-    bool last = false;
-    for (size_t i = 0; i < path.size(); ++i) {
-        last = path[i] == '\\';
-        if (::IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
-            ++i;
-    }
-    return last;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::min(std::max(cores, 2u), 4u));
 }
 
 }  // namespace
 
 void CReplaceDlg::OnStart()
 {
+    // A run that the message loop of one of its own boxes reached again would search
+    // and write beside it.
+    if (m_bRunning)
+        return;
     if (TextLength(IDC_PATH) <= 2) {
         OnBrowse();
         return;
@@ -61,67 +58,49 @@ void CReplaceDlg::OnStart()
     if (TextLength(IDC_FIND_HEX) == 0)
         return;
 
-    ReadText(IDC_PATH, g_szTarget);
-    if (IsChecked(IDC_OPEN_DIR)) {
-        m_walkedDirs.clear();
+    m_bRunning = true;
+    ReadPath(IDC_PATH, g_szTarget);
+    if (IsChecked(IDC_OPEN_DIR))
         ScanDirectory(g_szTarget);
-        m_walkedDirs.clear();
-    } else {
+    else
         ProcessFile(g_szTarget, false);
-    }
-}
-
-bool CReplaceDlg::MarkDirectoryWalked(const std::string& dir)
-{
-    HANDLE h = ::CreateFileA(dir.c_str(), FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return true;  // identity unknown: walk it; 8-bit paths are bounded, and so is the depth
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool known = ::GetFileInformationByHandle(h, &info) != FALSE;
-    ::CloseHandle(h);
-    if (!known)
-        return true;
-    const uint64_t index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    // Some redirectors and file systems report no index: the identity is unknown then.
-    if (index == 0)
-        return true;
-    return m_walkedDirs.emplace(info.dwVolumeSerialNumber, index).second;
+    m_bRunning = false;
 }
 
 void CReplaceDlg::ScanDirectory(std::string dir)
 {
-    // A link back into the tree leads to a directory walked already: skip it.
-    if (!MarkDirectoryWalked(dir))
-        return;
-
-    std::string spec = dir;
-    if (!EndsWithBackslash(spec))
-        spec += '\\';
-    spec += "*.*";
-
-    CFileFind finder;
-    BOOL more = finder.FindFile(spec.c_str());
-    while (more) {
-        more = finder.FindNextFile();
-        if (finder.IsDots())
-            continue;
-        const CString path = finder.GetFilePath();
-        if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
-            ScanDirectory(path);
-        else
-            ProcessFile(path.c_str(), true);
+    ReadText(IDC_FIND_HEX, g_szText);
+    int n = HexTextToBytes(g_szText);
+    WalkAhead walk(std::move(dir), Bytes(g_szText), n, WalkSearchers());
+    WalkAhead::File file;
+    while (walk.Next(file, [this] { LookAtQueue(); })) {
+        // The pattern as the HEX view holds it now, as for any file; searched here when
+        // it has changed since the file was searched ahead.
+        ReadText(IDC_FIND_HEX, g_szText);
+        n = HexTextToBytes(g_szText);
+        if (walk.SetPattern(Bytes(g_szText), n))
+            file.found = m_searcher.Search(file.path.c_str(), Bytes(g_szText), n);
+        if (file.found >= 0) {
+            // Boxes follow, and a file may be written: nothing searched before the last
+            // of them closes is used.
+            walk.Pause();
+            RunFileDialogue(file.path.c_str(), true, file.found);
+            walk.Discard();
+        }
+        LookAtQueue();
     }
-    finder.Close();
 }
 
 void CReplaceDlg::ProcessFile(const char* path, bool quiet)
 {
+    ReadText(IDC_FIND_HEX, g_szText);
+    const int n = HexTextToBytes(g_szText);
+    RunFileDialogue(path, quiet, m_searcher.Search(path, Bytes(g_szText), n));
+}
+
+void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found)
+{
     for (;;) {
-        ReadText(IDC_FIND_HEX, g_szText);
-        const int n = HexTextToBytes(g_szText);
-        const int64_t found = SearchFile(path, reinterpret_cast<const unsigned char*>(g_szText), n);
         if (found == SEARCH_OPEN_FAILED) {
             if (!quiet)
                 ShowMessage(kOpenFailed, MB_OK | MB_ICONEXCLAMATION);
@@ -151,6 +130,23 @@ void CReplaceDlg::ProcessFile(const char* path, bool quiet)
         }
         if (ShowMessage(kContinue, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
+
         // Search again from the start of the file as it now is.
+        ReadText(IDC_FIND_HEX, g_szText);
+        const int n = HexTextToBytes(g_szText);
+        found = m_searcher.Search(path, Bytes(g_szText), n);
     }
+}
+
+void CReplaceDlg::LookAtQueue()
+{
+    const DWORD now = ::GetTickCount();
+    if (now - m_lastLook < kLookAtQueueMs)
+        return;
+    m_lastLook = now;
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    // Bounded: a window that never validated would be painted forever.
+    for (int i = 0; i < 64 && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+        ::DispatchMessageW(&msg);
 }

@@ -1,23 +1,53 @@
 // Searching a file on disk for the first occurrence of a pattern.
 #pragma once
 
-#include <windows.h>
+#include "app/framework/handle.h"
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
-// Bytes mapped at a time. Files up to this size are searched through one view of the
-// whole file; larger ones through views of this size that slide along the file, so
-// the address space a search takes stays bounded whatever the file's size.
+// Files up to this size are read whole, with one ReadFile, into a buffer kept from file
+// to file: for them, creating and mapping a view costs more than copying the bytes.
+constexpr int64_t kReadWholeBytes = 1 << 20;
+
+// Larger files are mapped this many bytes at a time, in views that slide along the
+// file, so the address space a search takes stays bounded whatever the file's size.
 constexpr int64_t kSearchViewBytes = 32 << 20;
 
 // Length of an open file in bytes, or -1 when it cannot be read.
 int64_t QueryFileLength(HANDLE file);
 
-// Offset of the first occurrence of pattern (n bytes) in the file at path,
-// SEARCH_NOT_FOUND, or SEARCH_OPEN_FAILED when the file cannot be opened or read.
-int64_t SearchFile(const char* path, const unsigned char* pattern, int32_t n);
+// The searches of one thread: each thread has its own, with its own shift table and
+// read buffer. A file whose bytes cannot all be read counts as one that cannot be
+// opened; a search never reaches past the length measured when the file was opened.
+class FileSearcher {
+public:
+    explicit FileSearcher(int32_t* table) : m_table(table) {}
+    FileSearcher(const FileSearcher&) = delete;
+    FileSearcher& operator=(const FileSearcher&) = delete;
 
-// Searches the first length bytes of an open file. The mapping is made exactly
-// length bytes long, so the search never reaches past what was measured, however
-// the file changes meanwhile. The caller keeps ownership of file.
+    // Called on the searching thread between the views of a big file.
+    void SetBetweenViews(std::function<void()> call) { m_betweenViews = std::move(call); }
+
+    // Offset of the first occurrence of pattern (n bytes) in the file at path,
+    // SEARCH_NOT_FOUND, or SEARCH_OPEN_FAILED.
+    int64_t Search(const char* path, const unsigned char* pattern, int32_t n);
+    // The same over the first length bytes of an open file, which the caller keeps.
+    int64_t SearchOpen(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n);
+
+private:
+    // Searches the file, and closes early, when it is no longer needed, what owner holds.
+    int64_t SearchMeasured(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n,
+                           CHandle* owner);
+    int64_t SearchMapping(HANDLE mapping, int64_t length, const unsigned char* pattern, int32_t n);
+
+    int32_t* m_table;
+    std::vector<unsigned char> m_buffer;
+    std::function<void()> m_betweenViews;
+};
+
+// SearchFile and SearchOpenFile search on the calling thread with the process's shared
+// shift table: for the dialog's thread only.
+int64_t SearchFile(const char* path, const unsigned char* pattern, int32_t n);
 int64_t SearchOpenFile(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n);

@@ -9,7 +9,7 @@ dlls=$(grep 'DLL Name:' <<<"$dump" | awk '{print tolower($3)}' | sort -u)
 echo "imports:" $dlls
 for dll in $dlls; do
   case $dll in
-    kernel32.dll|user32.dll|gdi32.dll|shell32.dll|comdlg32.dll|ole32.dll|comctl32.dll|msvcrt.dll|advapi32.dll|oleaut32.dll|shlwapi.dll|api-ms-win-*) ;;
+    kernel32.dll|user32.dll|gdi32.dll|shell32.dll|comdlg32.dll|ole32.dll|comctl32.dll|imm32.dll|msvcrt.dll|advapi32.dll|oleaut32.dll|shlwapi.dll|api-ms-win-*) ;;
     *) echo "depends on a DLL that is not part of Windows: $dll"; exit 1 ;;
   esac
 done

@@ -1,12 +1,14 @@
 // Paths offered from outside the dialog: the command line and drops.
 #include "app/replace_dlg.h"
 
+#include "app/framework/ansi_path.h"
 #include "pattern/static_buffers.h"
 #include "target/shortcut.h"
 
 #include <shellapi.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -46,10 +48,15 @@ void CReplaceDlg::SetTargetPath(const char* path)
 void CReplaceDlg::OnDropFiles(HDROP drop)
 {
     Default();
-    if (::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) != 0) {
-        // A longer path would come back cut short, and could name another file.
-        if (::DragQueryFileA(drop, 0, nullptr, 0) < static_cast<UINT>(kFieldReadCapacity)) {
-            ::DragQueryFileA(drop, 0, g_szText, kFieldReadCapacity);
+    if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 0) {
+        // Taken as UTF-16 and converted here, never to a look-alike name.
+        const UINT units = ::DragQueryFileW(drop, 0, nullptr, 0);
+        std::wstring wide(units + 1, L'\0');
+        wide.resize(::DragQueryFileW(drop, 0, &wide[0], units + 1));
+        const std::string path = AnsiPath(wide);
+        // A longer path would have to be cut short, and could name another file.
+        if (path.size() < static_cast<size_t>(kFieldReadCapacity)) {
+            std::memcpy(g_szText, path.c_str(), path.size() + 1);
             SetTargetPath(g_szText);
         }
     }

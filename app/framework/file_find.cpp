@@ -1,11 +1,16 @@
 #include "app/framework/file_find.h"
 
+#include "app/framework/ansi_path.h"
+
 #include <cstring>
+#include <cwchar>
 
 BOOL CFileFind::FindFile(const char* spec)
 {
     Close();
-    m_find = ::FindFirstFileA(spec, &m_next);
+    // Listed in UTF-16 and converted here: the 8-bit listing converts with best fit and
+    // can give a look-alike of a name the code page cannot spell.
+    m_find = ::FindFirstFileW(WideFromAnsi(spec).c_str(), &m_next);
     if (m_find == INVALID_HANDLE_VALUE)
         return FALSE;
     m_hasNext = true;
@@ -32,7 +37,7 @@ BOOL CFileFind::FindNextFile()
     if (!m_hasNext)
         return FALSE;
     m_current = m_next;
-    m_hasNext = ::FindNextFileA(m_find, &m_next) != FALSE;
+    m_hasNext = ::FindNextFileW(m_find, &m_next) != FALSE;
     return m_hasNext;
 }
 
@@ -47,13 +52,10 @@ void CFileFind::Close()
 
 CString CFileFind::GetFilePath() const
 {
-    const bool unspellable = std::strchr(m_current.cFileName, '?') != nullptr;
-    if (unspellable && m_current.cAlternateFileName[0])
-        return m_root + m_current.cAlternateFileName;
-    return m_root + m_current.cFileName;
+    return m_root + AnsiEntryName(m_current.cFileName, m_current.cAlternateFileName);
 }
 
 BOOL CFileFind::IsDots() const
 {
-    return std::strcmp(m_current.cFileName, ".") == 0 || std::strcmp(m_current.cFileName, "..") == 0;
+    return std::wcscmp(m_current.cFileName, L".") == 0 || std::wcscmp(m_current.cFileName, L"..") == 0;
 }

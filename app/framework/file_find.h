@@ -1,4 +1,4 @@
-// CFileFind: enumerates the entries that match a wildcard pattern, 8-bit paths.
+// CFileFind: enumerates the entries that match a wildcard pattern, with 8-bit paths.
 #pragma once
 
 #include <windows.h>
@@ -20,16 +20,16 @@ public:
     BOOL FindNextFile();
     void Close();
 
-    // Full path of the current entry. A name the ANSI code page cannot spell comes back
-    // with '?' in it and would name no file; its short name still does.
+    // Full path of the current entry, 8-bit. A name the ANSI code page cannot spell
+    // comes back as its short name, or with '?' in it where it has none (app/framework/ansi_path.h).
     CString GetFilePath() const;
     BOOL MatchesMask(DWORD mask) const { return (m_current.dwFileAttributes & mask) != 0; }
     BOOL IsDots() const;
 
 private:
     HANDLE m_find = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA m_current{};
-    WIN32_FIND_DATAA m_next{};
+    WIN32_FIND_DATAW m_current{};
+    WIN32_FIND_DATAW m_next{};
     bool m_hasNext = false;
     CString m_root;  // the pattern up to and including its last separator
 };

@@ -10,13 +10,6 @@
 
 namespace {
 
-std::wstring Wide(const std::string& ansi)
-{
-    wchar_t buf[1024] = {};
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
-    return buf;
-}
-
 // What a user sees in the file-open dialog.
 struct FileDialogView {
     bool shown = false;

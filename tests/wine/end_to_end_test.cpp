@@ -145,13 +145,6 @@ private:
     HWND m_lastBox = nullptr;
 };
 
-std::wstring Wide(const std::string& ansi)
-{
-    wchar_t buf[1024];
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
-    return buf;
-}
-
 TEST(EndToEnd, FileGivenOnTheCommandLineIsFoundConfirmedAndPatched)
 {
     TempDir dir;

@@ -1,6 +1,8 @@
 // The main dialog's frame: start-up state, template, keyboard rules, colours, help.
 #include "tests/wine/support/dialog_fixture.h"
 
+#include <imm.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -26,6 +28,18 @@ TEST_F(MainDialogTest, StartsWithAskCheckedAndTypingLimits)
     for (int id : {IDC_FIND_UTF8, IDC_REPLACE_UTF8, IDC_PATH})
         EXPECT_GT(::SendMessageW(Item(id), EM_GETLIMITTEXT, 0, 0), 1024) << id;
     EXPECT_EQ(::GetFocus(), Item(IDC_PATH));
+}
+
+// Keys typed into a HEX view always arrive as characters: no input method there. The
+// text views keep the thread's.
+TEST_F(MainDialogTest, HexViewsGoWithoutAnInputMethod)
+{
+    const HIMC text = ::ImmGetContext(Item(IDC_FIND_ASCII));
+    if (!text)
+        GTEST_SKIP() << "no input method context on this system (Wine has none)";
+    ::ImmReleaseContext(Item(IDC_FIND_ASCII), text);
+    for (int id : {IDC_FIND_HEX, IDC_REPLACE_HEX})
+        EXPECT_EQ(::ImmGetContext(Item(id)), nullptr) << id;
 }
 
 TEST_F(MainDialogTest, TemplateHasEveryControlInTabOrder)
@@ -218,7 +232,7 @@ TEST(Resources, IconGroupHoldsThree32BitImages)
     EXPECT_EQ(sizes, (std::vector<int>{48, 32, 16}));
 }
 
-TEST(Resources, ManifestIsUtf8WithCarriageReturnLinesAndAsksForCommonControls6)
+TEST(Resources, ManifestIsUtf8WithCarriageReturnLinesAsksForCommonControls6AndRunsAsInvoker)
 {
     HRSRC res = ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
     ASSERT_TRUE(res);
@@ -230,6 +244,10 @@ TEST(Resources, ManifestIsUtf8WithCarriageReturnLinesAndAsksForCommonControls6)
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(text.find("name=\"Company.Product.Name\""), std::string::npos);
+    // Declared, so Windows does not redirect writes to protected folders behind the
+    // program's back (file virtualisation) but lets them fail.
+    EXPECT_NE(text.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">"), std::string::npos);
+    EXPECT_NE(text.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
 }
 
 }  // namespace

@@ -23,3 +23,7 @@ if mount -t tmpfs -o size=64k,mode=0777 tmpfs "$full" 2>/dev/null; then
   { head -c 4094 /dev/zero | tr '\0' '.'; printf 'AB'; } > "$full/end.bin"
   dd if=/dev/zero of="$full/filler" bs=4096 >/dev/null 2>&1 || true
 fi
+
+# A tree for a walk test to fill: a link in it leads back to it.
+mkdir -p "$root/walk-tree"
+ln -s . "$root/walk-tree/loop"

@@ -2,9 +2,53 @@
 // continuing, for one file and for a directory walk, with the boxes answered for real.
 #include "tests/wine/support/scan_run_fixture.h"
 
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 const Bytes kSample = BytesOf("0123456789abcdefABCdefghijABC");
+
+// A file whose name the ANSI code page cannot spell (U+0100, in neither 936 nor 1252),
+// holding "AB" at 2, beside the file the system's best fit would take its name for,
+// which does not hold it.
+struct UnspellableBesideLookAlike {
+    explicit UnspellableBesideLookAlike(const std::string& folder) : path(Wide(folder) + L"\\\u0100.bin")
+    {
+        WriteFileBytes(path, BytesOf("xxAB"));
+        char fitted[MAX_PATH] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, L"\u0100.bin", -1, fitted, MAX_PATH, nullptr, nullptr);
+        // "A.bin" on 1252. On 936 it is "\u0101.bin", which names the same file to a
+        // file system that ignores case.
+        if (!std::strchr(fitted, '?') && !FileExists(folder + "\\" + fitted)) {
+            lookAlike = folder + "\\" + fitted;
+            WriteFileBytes(lookAlike, BytesOf("none"));
+        }
+    }
+    // The 8-bit name that stands for it: its short name (Wine makes one for every file).
+    std::string ShortName() const
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE find = ::FindFirstFileW(path.c_str(), &found);
+        ::FindClose(find);
+        char name[MAX_PATH] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, found.cAlternateFileName, -1, name, MAX_PATH, nullptr, nullptr);
+        return name;
+    }
+    // Replaced "AB" by "YZ" there, and the look-alike untouched.
+    void ExpectPatched() const
+    {
+        EXPECT_EQ(ReadFileBytes(path), BytesOf("xxYZ"));
+        if (!lookAlike.empty()) {
+            EXPECT_EQ(ReadFileBytes(lookAlike), BytesOf("none"));
+        }
+    }
+
+    std::wstring path;
+    std::string lookAlike;
+};
 
 TEST_F(ScanRunTest, FoundWithoutReplacementIsReportedOnly)
 {
@@ -188,6 +232,21 @@ TEST_F(ScanRunTest, WriteThatRunsOutOfDiskSpaceIsReportedAndTheFileKeepsItsBytes
     EXPECT_EQ(ReadFileBytes(file), before);
 }
 
+TEST_F(ScanRunTest, TypedNameTheCodePageCannotSpellIsSearchedNeverItsLookAlike)
+{
+    const UnspellableBesideLookAlike files(dir.path());
+    SetTextW(IDC_PATH, files.path);
+    Patterns("41 42", "59 5A");
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u) << Said();
+    wchar_t shortPath[MAX_PATH] = {};
+    ::GetShortPathNameW(files.path.c_str(), shortPath, MAX_PATH);
+    char expected[MAX_PATH] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, shortPath, -1, expected, MAX_PATH, nullptr, nullptr);
+    ExpectBox(0, Ask(expected, L"0x00000002"), MB_ICONQUESTION, kYesNo);
+    files.ExpectPatched();
+}
+
 // --- Directory walks ---
 
 class WalkTest : public ScanRunTest {
@@ -219,6 +278,18 @@ TEST_F(WalkTest, ReportsOnlyFilesWithThePatternDepthFirst)
     ExpectBox(1, Found(h, L"0x00000002"), MB_ICONQUESTION, kOk);
     ExpectBox(2, Found(c, L"0x00000002"), MB_ICONQUESTION, kOk);
     ExpectBox(3, Found(z, L"0x00000000"), MB_ICONQUESTION, kOk);
+}
+
+TEST_F(WalkTest, NameTheCodePageCannotSpellIsSearchedNeverItsLookAlike)
+{
+    const std::string tree = dir.Dir("tree");
+    const UnspellableBesideLookAlike files(tree);
+    SetText(IDC_PATH, tree);
+    Patterns("41 42", "59 5A");
+    Start({IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 2u) << Said();
+    ExpectBox(0, Ask(tree + "\\" + files.ShortName(), L"0x00000002"), MB_ICONQUESTION, kYesNo);
+    files.ExpectPatched();
 }
 
 TEST_F(WalkTest, TrailingBackslashIsNotDoubled)
@@ -273,6 +344,85 @@ TEST_F(WalkTest, LinkBackIntoTheTreeIsWalkedOnce)
     ASSERT_EQ(Boxes().size(), 2u);
     ExpectBox(0, Found(tree + "\\a.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
     ExpectBox(1, Found(tree + "\\sub\\ext\\o.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
+}
+
+// Threads of this process.
+int ThreadCount()
+{
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+// A walk of hundreds of files, more than are searched ahead of the dialogue, with
+// matches, empty files, a file no one else may open, a link back into the tree and the
+// same file reached twice: the boxes are those of a walk that searches each file when
+// it reaches it, and no thread of the walk is left when Start returns.
+TEST_F(WalkTest, SearchingAheadReportsWhatAWalkFileByFileWould)
+{
+    // Wine makes no symbolic links itself: the test run makes walk-tree\loop, which
+    // leads back to walk-tree.
+    const std::string root = "C:\\bytewren-fixtures\\walk-tree";
+    ASSERT_TRUE(FileExists(root + "\\loop")) << "fixtures missing: run through the test script";
+    const std::string top = root + "\\t" + std::to_string(::GetCurrentProcessId());
+    struct Remove {
+        std::string path;
+        ~Remove() { RemoveTree(path); }
+    } removeAfter{top};
+
+    std::vector<std::wstring> expected;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    for (int d = 0; d < 3; ++d) {
+        for (int i = 0; i < 120; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "\\d%d\\f%03d.bin", d, i);
+            const std::string path = top + name;
+            ::CreateDirectoryA(top.c_str(), nullptr);
+            ::CreateDirectoryA((top + "\\d" + std::to_string(d)).c_str(), nullptr);
+            const int kind = i % 10;
+            Bytes content = BytesOf(kind == 5 ? "" : "....................");
+            if (kind == 3) {
+                const int at = (d * 120 + i) % 17;
+                content[at] = 'A';
+                content[at + 1] = 'B';
+                wchar_t offset[16];
+                std::swprintf(offset, 16, L"0x%08X", at);
+                expected.push_back(Ask(path, offset));
+                expected.push_back(kContinue);
+            }
+            WriteFileBytes(path, content);
+            if (d == 0 && i == 13) {
+                // The same file again, listed right after it: patched by then.
+                ASSERT_TRUE(::CreateHardLinkA((top + "\\d0\\f013x.bin").c_str(), path.c_str(), nullptr));
+            }
+            if (d == 1 && i == 53) {
+                // Held by another program that lets no one else open it: skipped.
+                held = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+                expected.resize(expected.size() - 2);
+            }
+        }
+    }
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    SetText(IDC_PATH, root);
+    Patterns("41 42", "59 5A");
+    const int threads = ThreadCount();
+    std::vector<int> answers;
+    for (size_t i = 0; i < expected.size(); i += 2)
+        answers.insert(answers.end(), {IDYES, IDNO});
+    Start(answers);
+    EXPECT_EQ(ThreadCount(), threads) << "a thread of the walk outlived Start";
+    ::CloseHandle(held);
+
+    ASSERT_EQ(Boxes().size(), expected.size()) << Said();
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(Boxes()[i].text, expected[i]) << i;
+    EXPECT_EQ(ReadFileBytes(top + "\\d0\\f013x.bin")[13 % 17], 'Y');
 }
 
 TEST_F(WalkTest, FileNamedOutsideTheCodePageIsStillSearchedAndPatched)

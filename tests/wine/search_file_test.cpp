@@ -1,6 +1,7 @@
 // Searching files on disk: what is searched is exactly what was measured and mapped,
 // whatever the file does meanwhile, and files of any size are searched.
 #include "engine/find_pattern.h"
+#include "engine/read_guard.h"
 #include "engine/search_file.h"
 #include "tests/wine/support/large_file.h"
 
@@ -38,28 +39,51 @@ void Resize(const std::string& path, int64_t size)
     ::CloseHandle(h);
 }
 
+// Both ways a file is searched: read whole, and mapped.
+const int64_t kSizes[] = {16, kReadWholeBytes + 16};
+
 TEST(SearchFileTest, FileThatGrowsAfterMeasuringIsSearchedOnlyAsFarAsMeasured)
 {
     TempDir dir;
-    const std::string file = dir.File("grow.bin", BytesOf("...."));
-    HANDLE h = OpenForSearch(file);
-    const int64_t measured = QueryFileLength(h);
-    ASSERT_EQ(measured, 4);
-    Append(file, "AB");  // the file grows between the length query and the mapping
-    EXPECT_EQ(SearchOpenFile(h, measured, kAB, 2), SEARCH_NOT_FOUND);
-    EXPECT_EQ(SearchOpenFile(h, QueryFileLength(h), kAB, 2), 4);
-    ::CloseHandle(h);
+    for (int64_t size : kSizes) {
+        const std::string file = dir / ("grow" + std::to_string(size));
+        MakeSparseFile(file, size);
+        HANDLE h = OpenForSearch(file);
+        const int64_t measured = QueryFileLength(h);
+        ASSERT_EQ(measured, size);
+        Append(file, "AB");  // the file grows between the length query and the search
+        EXPECT_EQ(SearchOpenFile(h, measured, kAB, 2), SEARCH_NOT_FOUND) << size;
+        EXPECT_EQ(SearchOpenFile(h, QueryFileLength(h), kAB, 2), size) << size;
+        ::CloseHandle(h);
+    }
 }
 
 TEST(SearchFileTest, FileThatShrankAfterMeasuringIsReportedAsUnreadable)
 {
     TempDir dir;
-    const std::string file = dir.File("shrink.bin", BytesOf("..........AB"));
-    HANDLE h = OpenForSearch(file);
-    const int64_t measured = QueryFileLength(h);
-    Resize(file, 3);
-    EXPECT_EQ(SearchOpenFile(h, measured, kAB, 2), SEARCH_OPEN_FAILED);
-    ::CloseHandle(h);
+    for (int64_t size : kSizes) {
+        const std::string file = dir / ("shrink" + std::to_string(size));
+        MakeSparseFile(file, size);
+        WriteBytesAt(file, size - 2, BytesOf("AB"));
+        HANDLE h = OpenForSearch(file);
+        const int64_t measured = QueryFileLength(h);
+        Resize(file, 3);
+        EXPECT_EQ(SearchOpenFile(h, measured, kAB, 2), SEARCH_OPEN_FAILED) << size;
+        ::CloseHandle(h);
+    }
+}
+
+TEST(SearchFileTest, FilesAroundTheReadWholeSizeAreSearchedToTheirLastByte)
+{
+    TempDir dir;
+    const unsigned char kABC[] = {'A', 'B', 'C'};
+    for (int64_t size : {kReadWholeBytes - 1, kReadWholeBytes, kReadWholeBytes + 1}) {
+        const std::string file = dir / ("s" + std::to_string(size));
+        MakeSparseFile(file, size);
+        WriteBytesAt(file, size - 2, BytesOf("AB"));
+        EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), size - 2) << size;
+        EXPECT_EQ(SearchFile(file.c_str(), kABC, 3), SEARCH_NOT_FOUND) << size;
+    }
 }
 
 TEST(SearchFileTest, MissingEmptyAndDirectoryPaths)
@@ -79,6 +103,52 @@ TEST(SearchFileTest, FileHeldOpenByAnotherProgramIsStillSearched)
                                   nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), 2);
     ::CloseHandle(holder);
+}
+
+// The system reports bytes of a mapped view that it could not read (a disk pulled, a
+// share dropped) with an in-page exception; Wine raises none, so reads raise it as the
+// system would.
+struct FailingRead {
+    const unsigned char* at;
+    bool after = false;  // reached past the failure
+    static void Run(void* arg)
+    {
+        auto* r = static_cast<FailingRead*>(arg);
+        const ULONG_PTR info[2] = {0, reinterpret_cast<ULONG_PTR>(r->at)};
+        ::RaiseException(EXCEPTION_IN_PAGE_ERROR, 0, 2, info);
+        r->after = true;
+    }
+};
+
+int g_unhandled = 0;
+LONG CALLBACK CountUnhandled(EXCEPTION_POINTERS* info)
+{
+    if (info->ExceptionRecord->ExceptionCode != EXCEPTION_IN_PAGE_ERROR)
+        return EXCEPTION_CONTINUE_SEARCH;
+    ++g_unhandled;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+TEST(ReadGuardTest, InPageErrorInsideTheRangeFailsTheReadAndNothingElseIsCaught)
+{
+    unsigned char bytes[64] = {};
+    FailingRead inside{bytes + 63};
+    EXPECT_FALSE(ReadGuarded(bytes, sizeof bytes, FailingRead::Run, &inside));
+    EXPECT_FALSE(inside.after);
+
+    // Outside the range the exception goes on to the process's other handlers.
+    void* outer = ::AddVectoredExceptionHandler(0, CountUnhandled);
+    FailingRead outside{bytes + 64};
+    EXPECT_TRUE(ReadGuarded(bytes, sizeof bytes, FailingRead::Run, &outside));
+    ::RemoveVectoredExceptionHandler(outer);
+    EXPECT_TRUE(outside.after);
+    EXPECT_EQ(g_unhandled, 1);
+
+    // A guard ends with its read: the same error afterwards is not caught either.
+    outer = ::AddVectoredExceptionHandler(0, CountUnhandled);
+    FailingRead::Run(&inside);
+    ::RemoveVectoredExceptionHandler(outer);
+    EXPECT_EQ(g_unhandled, 2);
 }
 
 // Large files are sparse: only the pattern's pages hold data.

@@ -12,13 +12,6 @@
 
 namespace {
 
-std::wstring Wide(const std::string& ansi)
-{
-    wchar_t buf[1024] = {};
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
-    return buf;
-}
-
 // A drop as the shell makes it: a DROPFILES header, then each name with its terminator
 // and a final terminator, as ANSI or UTF-16 text.
 HDROP MakeDrop(const std::vector<std::string>& paths, bool wide)

@@ -1,12 +1,5 @@
 #include "tests/wine/support/scan_run_fixture.h"
 
-std::wstring Wide(const std::string& ansi)
-{
-    wchar_t buf[1024];
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
-    return buf;
-}
-
 std::wstring Found(const std::string& path, const std::wstring& offset)
 {
     return L"文件\"" + Wide(path) + L"\"\n找到关键位置：" + offset + L"。";

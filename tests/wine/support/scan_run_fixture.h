@@ -13,8 +13,6 @@ inline constexpr wchar_t kOpenFailed[] = L"打开文件失败！";
 inline constexpr wchar_t kWriteFailed[] = L"写入文件失败！";
 inline constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
 
-// 8-bit text of the ANSI code page as wide text.
-std::wstring Wide(const std::string& ansi);
 // The found message for path and an offset as shown ("0x00000010").
 std::wstring Found(const std::string& path, const std::wstring& offset);
 // The found message with the question whether to replace.

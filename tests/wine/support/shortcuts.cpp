@@ -12,13 +12,6 @@
 
 namespace {
 
-std::wstring Wide(const std::string& ansi)
-{
-    wchar_t buf[1024] = {};
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
-    return buf;
-}
-
 void Put16(Bytes& b, uint16_t v)
 {
     b.push_back(static_cast<unsigned char>(v));

@@ -10,10 +10,17 @@ Bytes BytesOf(const std::string& text)
     return Bytes(text.begin(), text.end());
 }
 
-Bytes ReadFileBytes(const std::string& path)
+std::wstring Wide(const std::string& ansi)
+{
+    wchar_t buf[1024] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, buf, 1024);
+    return buf;
+}
+
+Bytes ReadFileBytes(const std::wstring& path)
 {
     Bytes bytes;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return bytes;
@@ -28,13 +35,23 @@ Bytes ReadFileBytes(const std::string& path)
     return bytes;
 }
 
-void WriteFileBytes(const std::string& path, const Bytes& bytes)
+Bytes ReadFileBytes(const std::string& path)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    return ReadFileBytes(Wide(path));
+}
+
+void WriteFileBytes(const std::wstring& path, const Bytes& bytes)
+{
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD put = 0;
     if (!bytes.empty())
         ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
     ::CloseHandle(h);
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes)
+{
+    WriteFileBytes(Wide(path), bytes);
 }
 
 bool FileExists(const std::string& path)
@@ -68,14 +85,12 @@ void RemoveTree(const std::wstring& dir)
     ::RemoveDirectoryW(dir.c_str());
 }
 
+}  // namespace
+
 void RemoveTree(const std::string& dir)
 {
-    wchar_t wide[MAX_PATH];
-    ::MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, wide, MAX_PATH);
-    RemoveTree(std::wstring(wide));
+    RemoveTree(Wide(dir));
 }
-
-}  // namespace
 
 TempDir::TempDir()
 {

@@ -1,0 +1,85 @@
+// A directory walk whose files are searched ahead of the dialogue that reports them.
+//
+// One thread lists the tree depth first, in listing order, and skips a directory that
+// was walked already (a link back into the tree). Searcher threads search the files
+// listed, each with its own shift table and buffer, at most kWalkAheadFiles files ahead
+// of the one the dialogue has reached. The dialogue takes the files in walk order with
+// their results, and only results found with the current pattern since the last
+// Discard: it discards everything after a message box, in which the user may have had
+// a file written.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// How many files the walk may run ahead of the dialogue. Small enough that searching
+// them again after a box costs little; large enough that the searchers never wait for
+// the listing.
+constexpr size_t kWalkAheadFiles = 256;
+
+class WalkAhead {
+public:
+    struct File {
+        std::string path;  // 8-bit, as the walk built it
+        int64_t found;     // the search result
+    };
+
+    // Starts listing root and searching for pattern (n bytes) with searchers threads.
+    WalkAhead(std::string root, const unsigned char* pattern, int32_t n, int searchers);
+    // Stops and joins every thread of the walk.
+    ~WalkAhead();
+    WalkAhead(const WalkAhead&) = delete;
+    WalkAhead& operator=(const WalkAhead&) = delete;
+
+    // The next file in walk order and its result; false when the walk is over. While it
+    // waits, calls waiting every so often.
+    bool Next(File& file, const std::function<void()>& waiting);
+    // Searches from now on for pattern; true when it differs from the pattern before,
+    // whose results are then thrown away.
+    bool SetPattern(const unsigned char* pattern, int32_t n);
+    // The searchers wait until Discard.
+    void Pause();
+    // Throws away every result found so far, and lets the searchers go on.
+    void Discard();
+
+private:
+    enum class State { Pending, Searching, Done };
+    struct Slot {
+        std::string path;
+        State state;
+        int64_t found;
+    };
+
+    void List();
+    bool ListDirectory(const std::string& dir);
+    bool MarkWalked(const std::string& dir);
+    bool Add(std::string path);
+    void Search();
+    // Index of the first slot waiting to be searched, or the number of slots.
+    size_t FirstPending();
+    void DiscardLocked();
+
+    std::string m_root;
+    std::mutex m_mutex;
+    std::condition_variable m_work;   // a slot to search, or stop
+    std::condition_variable m_done;   // a result, or the end of the listing
+    std::condition_variable m_room;   // room for the listing, or stop
+    std::deque<Slot> m_slots;         // the files listed and not yet taken, in walk order
+    uint64_t m_taken = 0;             // files taken by the dialogue: the sequence number of m_slots.front()
+    size_t m_pendingFrom = 0;         // no slot before this index is pending
+    bool m_listed = false;
+    bool m_paused = false;
+    bool m_stop = false;
+    uint64_t m_epoch = 0;             // results found under another epoch are thrown away
+    std::vector<unsigned char> m_pattern;
+    std::set<std::pair<uint32_t, uint64_t>> m_walkedDirs;  // volume serial, file index
+    std::vector<std::thread> m_threads;
+};
