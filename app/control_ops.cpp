@@ -3,7 +3,7 @@
 #include "app/replace_dlg.h"
 
 #include "app/framework/ansi_path.h"
-#include "pattern/static_buffers.h"
+#include "app/static_buffers.h"
 
 #include <cstring>
 #include <string>

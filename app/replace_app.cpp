@@ -2,21 +2,22 @@
 
 #include "app/replace_dlg.h"
 
-#include <ole2.h>
+#include "app/framework/com.h"
+
+namespace {
+constexpr COLORREF kDialogBackground = RGB(245, 245, 245);  // a light grey
+constexpr COLORREF kDialogText = RGB(0, 0, 0);
+}  // namespace
 
 BOOL CReplaceApp::InitInstance()
 {
-    SetDialogBkColor(RGB(245, 245, 245), RGB(0, 0, 0));
+    SetDialogBkColor(kDialogBackground, kDialogText);
     // The shell's folder browser needs COM (OLE) on the calling thread, and Windows does
     // not start it by itself.
-    const HRESULT ole = ::OleInitialize(nullptr);
-    {
-        CReplaceDlg dlg;
-        m_pMainWnd = &dlg;
-        dlg.DoModal();
-        m_pMainWnd = nullptr;
-    }
-    if (SUCCEEDED(ole))
-        ::OleUninitialize();
+    const COleInit ole;
+    CReplaceDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
     return FALSE;  // end the program rather than run a loop of our own
 }

@@ -13,6 +13,10 @@ constexpr wchar_t kAboutText[] =
     L"获取更多帮助请访问：https://bytewren.test\n\n日期：2010.08.29\n版本：v1.1";
 
 constexpr int kPatternTypingLimit = 1024;
+// Dark blue, the text colour of the edit controls.
+constexpr COLORREF kEditTextColour = RGB(0, 0, 100);
+// The screen point WM_NCLBUTTONDOWN carries: (2, 0).
+constexpr LPARAM kAnyPoint = 2;
 
 // Posted by the system for the F1 key; the dialog manager turns it into WM_HELP.
 constexpr UINT kWmKeyF1 = 0x004D;
@@ -45,7 +49,7 @@ const MessageMapEntry* CReplaceDlg::GetMessageMap() const
     using namespace msgmap;
     static const MessageMapEntry map[] = {
         {WM_PAINT, 0, 0, &Void<&CReplaceDlg::OnPaint>},
-        {WM_QUERYDRAGICON, 0, 0, &Handle<&CReplaceDlg::OnQueryDragIcon>},
+        {WM_QUERYDRAGICON, 0, 0, &Cursor<&CReplaceDlg::OnQueryDragIcon>},
         {WM_CTLCOLOR, 0, 0, &CtlColor<&CReplaceDlg::OnCtlColor>},
         {WM_COMMAND, EN_CHANGE, IDC_FIND_HEX, &Void<&CReplaceDlg::OnChangeFindHex>},
         {WM_COMMAND, EN_CHANGE, IDC_REPLACE_HEX, &Void<&CReplaceDlg::OnChangeReplaceHex>},
@@ -133,14 +137,15 @@ HBRUSH CReplaceDlg::OnCtlColor(HDC dc, HWND wnd, UINT kind)
 {
     HBRUSH brush = CDialog::OnCtlColor(dc, wnd, kind);
     if (kind == CTLCOLOR_EDIT)
-        ::SetTextColor(dc, RGB(0, 0, 100));
+        ::SetTextColor(dc, kEditTextColour);
     return brush;
 }
 
 void CReplaceDlg::OnLButtonDown(UINT, POINT)
 {
-    // A press anywhere on the background moves the window, as if on its caption.
-    PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, 2);
+    // A press anywhere on the background moves the window, as if on its caption. The
+    // move follows the mouse from where it is, whatever point the message names.
+    PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, kAnyPoint);
     Default();
 }
 

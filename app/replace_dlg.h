@@ -11,12 +11,20 @@
 #include <cstdint>
 #include <string>
 
+// The four views of one pattern, find or replace, by control identifier.
+struct PatternGroup {
+    int ascii, utf8, unicode, hex;
+};
+inline constexpr PatternGroup kFindGroup{IDC_FIND_ASCII, IDC_FIND_UTF8, IDC_FIND_UNICODE, IDC_FIND_HEX};
+inline constexpr PatternGroup kReplaceGroup{IDC_REPLACE_ASCII, IDC_REPLACE_UTF8, IDC_REPLACE_UNICODE, IDC_REPLACE_HEX};
+
 class CReplaceDlg : public CDialog {
 public:
     explicit CReplaceDlg(CWnd* parent = nullptr);
 
     // --- Dialog control operations (app/control_ops.cpp) ---
-    // Reads at most 259 characters and a terminator into buf (capacity 260).
+    // Reads at most 259 characters and a terminator into buf, of kFieldReadCapacity
+    // (app/static_buffers.h).
     int ReadText(int id, char* buf) const;
     int ReadTextW(int id, wchar_t* buf) const;
     // Reads a path the way ReadText does, but never as a look-alike of a name the code
@@ -89,6 +97,9 @@ protected:
     const MessageMapEntry* GetMessageMap() const override;
 
 private:
+    // Brings the other views of a group in step with its edited view, unless a
+    // synchronisation is running.
+    void Synchronise(const PatternGroup& group, int edited);
     // Applies the HEX keystroke filter; TRUE when the character is swallowed.
     BOOL FilterHexKeystroke(MSG* msg);
     // The two halves of OnBrowse: the folder browser in directory mode, else the file-open dialog.

@@ -9,6 +9,9 @@
 //   engine_bench floor DIR RUNS           what the system allows a walk of DIR: each
 //                                         file opened, read with one ReadFile and closed,
 //                                         on two threads
+//   engine_bench read-or-map DIR RUNS     for files of several sizes, made in DIR: the
+//                                         time to open and search one by reading it whole
+//                                         against mapping a view of it
 //
 // Each figure is the median of RUNS runs, printed as "key=value" fields on one line.
 #include "app/replace_app.h"
@@ -253,13 +256,78 @@ int WalkTree(const char* dir, int runs, const char* hex)
     return 0;
 }
 
+double PerFileMicroseconds(int runs, const std::vector<std::string>& files, int (*search)(const std::string&))
+{
+    return MedianSeconds(runs, [&] {
+        for (const std::string& f : files)
+            search(f);
+    }) * 1e6 / static_cast<double>(files.size());
+}
+
+std::vector<unsigned char> g_readBuffer;
+int32_t g_table[256];
+const unsigned char kAbsent[] = {0xFF, 0xFE, 0xFD, 0xFC};
+
+int SearchRead(const std::string& path)
+{
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const int64_t length = QueryFileLength(file);
+    if (g_readBuffer.size() < static_cast<size_t>(length))
+        g_readBuffer.resize(static_cast<size_t>(length));
+    DWORD got = 0;
+    ::ReadFile(file, g_readBuffer.data(), static_cast<DWORD>(length), &got, nullptr);
+    ::CloseHandle(file);
+    BuildShiftTable(kAbsent, 4, g_table);
+    return static_cast<int>(FindPattern(g_readBuffer.data(), kAbsent, g_table, got, 4));
+}
+
+int SearchMapped(const std::string& path)
+{
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const int64_t length = QueryFileLength(file);
+    HANDLE mapping = ::CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ::CloseHandle(file);
+    const auto* view = static_cast<const unsigned char*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    ::CloseHandle(mapping);
+    BuildShiftTable(kAbsent, 4, g_table);
+    const int found = static_cast<int>(FindPattern(view, kAbsent, g_table, length, 4));
+    ::UnmapViewOfFile(view);
+    return found;
+}
+
+// The cost of a file either way, by size: where reading stops paying is the size below
+// which the engine reads files whole.
+int ReadOrMap(const char* dir, int runs)
+{
+    ::CreateDirectoryA(dir, nullptr);
+    for (int kib : {4, 16, 64, 256, 512, 1024, 2048, 4096, 16384}) {
+        const size_t bytes = static_cast<size_t>(kib) << 10;
+        const int count = static_cast<int>(std::max<size_t>(16, (size_t(64) << 20) / bytes));
+        std::vector<std::string> files;
+        for (int i = 0; i < count; ++i) {
+            files.push_back(std::string(dir) + "\\" + std::to_string(kib) + "k-" + std::to_string(i) + ".txt");
+            if (FileLength(files.back().c_str()) != static_cast<int64_t>(bytes)) {
+                const std::vector<unsigned char> data = MakeBenchData(DataKind::Text, bytes, static_cast<uint32_t>(i + 1));
+                WriteAll(files.back(), data.data(), data.size());
+            }
+        }
+        const double read = PerFileMicroseconds(runs, files, SearchRead);
+        const double mapped = PerFileMicroseconds(runs, files, SearchMapped);
+        std::printf("size kib=%d read_us=%.1f map_us=%.1f\n", kib, read, mapped);
+    }
+    return 0;
+}
+
 void Usage()
 {
     std::fprintf(stderr,
                  "usage: engine_bench make-file PATH MIB\n"
                  "       engine_bench file PATH RUNS N...\n"
                  "       engine_bench tree DIR RUNS HEX\n"
-                 "       engine_bench floor DIR RUNS\n");
+                 "       engine_bench floor DIR RUNS\n"
+                 "       engine_bench read-or-map DIR RUNS\n");
 }
 
 }  // namespace
@@ -279,6 +347,8 @@ int main(int argc, char** argv)
         return WalkTree(argv[2], std::atoi(argv[3]), argv[4]);
     if (command == "floor" && argc == 4)
         return Floor(argv[2], std::atoi(argv[3]));
+    if (command == "read-or-map" && argc == 4)
+        return ReadOrMap(argv[2], std::atoi(argv[3]));
     Usage();
     return 2;
 }

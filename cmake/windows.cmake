@@ -26,7 +26,7 @@ set(BYTEWREN_CORE_SOURCES
   engine/file_patch.cpp
   engine/scan_run.cpp
   pattern/hex_text.cpp
-  pattern/static_buffers.cpp
+  app/static_buffers.cpp
   pattern/hex_field.cpp
   pattern/pattern_views.cpp
   target/target_path.cpp
@@ -62,6 +62,8 @@ set_property(SOURCE ${BYTEWREN_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS ${BYTEW
 
 add_executable(Bytewren WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp ${BYTEWREN_RESOURCES})
 target_link_libraries(Bytewren PRIVATE bytewren_core)
+# The shipped program carries no symbol tables; the tests keep theirs.
+target_link_options(Bytewren PRIVATE $<$<CONFIG:Release>:-s>)
 
 option(BYTEWREN_TESTS "Build the tests that run under Wine" ON)
 if(BYTEWREN_TESTS)

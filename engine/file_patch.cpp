@@ -1,6 +1,6 @@
 #include "engine/file_patch.h"
 
-#include <windows.h>
+#include "app/framework/handle.h"
 
 namespace {
 
@@ -50,12 +50,11 @@ bool WriteKeepingOldBytesOnFailure(HANDLE file, int64_t offset, const unsigned c
 bool WriteReplacement(const char* path, int64_t offset, const void* bytes, int32_t count)
 {
     // Shared like a C runtime update stream, so other readers of the file are not refused.
-    HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    CHandle file(::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
         return false;
-    bool ok = count <= 0 ||
-              WriteKeepingOldBytesOnFailure(file, offset, static_cast<const unsigned char*>(bytes), count);
-    ok = ::CloseHandle(file) && ok;
-    return ok;
+    const bool written =
+        count <= 0 || WriteKeepingOldBytesOnFailure(file.Get(), offset, static_cast<const unsigned char*>(bytes), count);
+    return file.Close() && written;
 }

@@ -1,4 +1,4 @@
-#include "find_pattern.h"
+#include "engine/find_pattern.h"
 
 #include <algorithm>
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 constexpr int64_t SEARCH_NOT_FOUND = -1;
-constexpr int64_t SEARCH_OPEN_FAILED = -2;
 
 // Shift for each byte value that lies just behind the search window.
 extern int32_t g_shiftTable[256];

@@ -1,12 +1,13 @@
 #include "engine/offset_text.h"
 
+#include "pattern/hex_text.h"
+
 size_t FormatOffset(uint64_t offset, char* out)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
     char reversed[16];
     size_t count = 0;
     do {
-        reversed[count++] = kDigits[offset & 0xF];
+        reversed[count++] = kHexDigits[offset & 0xF];
         offset >>= 4;
     } while (offset != 0);
     while (count < 8)

@@ -8,7 +8,7 @@
 #include "engine/search_file.h"
 #include "engine/walk_ahead.h"
 #include "app/framework/ansi_path.h"
-#include "pattern/static_buffers.h"
+#include "app/static_buffers.h"
 
 #include <algorithm>
 #include <string>
@@ -21,6 +21,9 @@ constexpr wchar_t kNotFound[] = L"没有找到你要搜索的内容。";
 constexpr wchar_t kAskReplace[] = L"是否进行替换？";
 constexpr wchar_t kWriteFailed[] = L"写入文件失败！";
 constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
+
+// More windows than the dialog has.
+constexpr int kMostPaintsAtATime = 64;
 
 const unsigned char* Bytes(const char* buffer)
 {
@@ -147,6 +150,6 @@ void CReplaceDlg::LookAtQueue()
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     // Bounded: a window that never validated would be painted forever.
-    for (int i = 0; i < 64 && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+    for (int i = 0; i < kMostPaintsAtATime && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
         ::DispatchMessageW(&msg);
 }

@@ -95,6 +95,8 @@ struct GuardedFind {
     }
 };
 
+constexpr int64_t kPageBytes = 4096;
+
 // Reads one byte of every page, so the system brings the pages in and maps them now.
 struct PageToucher {
     const unsigned char* view;
@@ -104,7 +106,7 @@ struct PageToucher {
     {
         const auto* t = static_cast<PageToucher*>(arg);
         // Volatile: reads the compiler must make although their values go unused.
-        for (int64_t at = 0; at < t->bytes; at += 4096)
+        for (int64_t at = 0; at < t->bytes; at += kPageBytes)
             static_cast<void>(*static_cast<const volatile unsigned char*>(t->view + at));
     }
     bool operator()() { return ReadGuarded(view, static_cast<size_t>(bytes), Run, this); }

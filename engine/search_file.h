@@ -2,10 +2,15 @@
 #pragma once
 
 #include "app/framework/handle.h"
+#include "engine/find_pattern.h"
 
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+// A search result besides an offset and SEARCH_NOT_FOUND: the file could not be opened,
+// or not all of its bytes could be read.
+constexpr int64_t SEARCH_OPEN_FAILED = -2;
 
 // Files up to this size are read whole, with one ReadFile, into a buffer kept from file
 // to file: for them, creating and mapping a view costs more than copying the bytes.

@@ -1,5 +1,6 @@
 #include "engine/walk_ahead.h"
 
+#include "app/framework/ansi_path.h"
 #include "app/framework/file_find.h"
 #include "app/framework/handle.h"
 #include "engine/search_file.h"
@@ -11,17 +12,11 @@
 
 namespace {
 
-// Whether the last character of path is a backslash. Read character by character in
-// the ANSI code page: the trail byte of a double-byte character may be 0x5C too.
+// Whether the last character of path is a backslash, not the trail byte of a
+// double-byte character.
 bool EndsWithBackslash(const std::string& path)
 {
-    bool last = false;
-    for (size_t i = 0; i < path.size(); ++i) {
-        last = path[i] == '\\';
-        if (::IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
-            ++i;
-    }
-    return last;
+    return !path.empty() && path.back() == '\\' && FolderPartLength(path.c_str()) == path.size();
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include "app/replace_dlg.h"
 
 #include "pattern/hex_text.h"
-#include "pattern/static_buffers.h"
+#include "app/static_buffers.h"
 
 size_t CReplaceDlg::FormatHexText(char* text)
 {

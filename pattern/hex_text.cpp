@@ -1,13 +1,8 @@
-#include "hex_text.h"
+#include "pattern/hex_text.h"
 
 #include <algorithm>
 
 namespace {
-
-bool IsHexDigit(unsigned char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
 
 // Copies the hex digits of text (up to its terminator or limit bytes) to out,
 // upper-cased. Every other byte is dropped, including both halves of a double-byte
@@ -32,15 +27,17 @@ size_t CanonicalLength(size_t k)
 
 }  // namespace
 
+bool IsHexDigit(unsigned char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
 int HexDigitValue(unsigned char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 0;
+    if (!IsHexDigit(c))
+        return 0;
+    // Letters of either case: the 0x20 bit makes them lower case.
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
 size_t FormatHexText(char* text, size_t capacity, char* work)
@@ -89,11 +86,10 @@ size_t HexDigitsOf(const unsigned char* bytes, size_t n, char* out, size_t capac
 {
     if (capacity == 0)
         return 0;
-    static const char kDigits[] = "0123456789ABCDEF";
     const size_t fit = std::min(n, (capacity - 1) / 2);
     for (size_t i = 0; i < fit; ++i) {
-        out[2 * i] = kDigits[bytes[i] >> 4];
-        out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+        out[2 * i] = kHexDigits[bytes[i] >> 4];
+        out[2 * i + 1] = kHexDigits[bytes[i] & 0x0F];
     }
     out[2 * fit] = '\0';
     return 2 * fit;

@@ -4,7 +4,12 @@
 
 #include <cstddef>
 
-// 0-15 for '0'-'9', 'A'-'F', 'a'-'f'; 0 for any other byte.
+// The digits of canonical hex text, by value.
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// '0'-'9', 'A'-'F' and 'a'-'f'.
+bool IsHexDigit(unsigned char c);
+// 0-15 for a hex digit; 0 for any other byte.
 int HexDigitValue(unsigned char c);
 
 // Rewrites text (capacity bytes, terminated) in canonical form in place: upper-case

@@ -4,7 +4,7 @@
 #include "app/replace_dlg.h"
 
 #include "pattern/hex_text.h"
-#include "pattern/static_buffers.h"
+#include "app/static_buffers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -133,108 +133,53 @@ void CReplaceDlg::HexToUnicodeField(int hex, int dst)
     SetTextW(dst, Wide(g_szText));
 }
 
-// Each handler ignores the change notifications its own writes raise.
-
-void CReplaceDlg::OnChangeFindHex()
+// Writing a view raises its change notification inside the write: the guard turns the
+// notifications of a synchronisation's own writes into nothing. The edited view is
+// turned into hex first where it is a text view; the other views are then derived from
+// the HEX view, each from the HEX view afresh, so their order does not matter. The
+// edited text view itself is never rewritten.
+void CReplaceDlg::Synchronise(const PatternGroup& g, int edited)
 {
     if (m_bUpdating)
         return;
     m_bUpdating = true;
-    ReformatHexField(IDC_FIND_HEX);
-    HexToAnsiField(IDC_FIND_HEX, IDC_FIND_ASCII);
-    HexToUnicodeField(IDC_FIND_HEX, IDC_FIND_UNICODE);
-    HexToUtf8Field(IDC_FIND_HEX, IDC_FIND_UTF8);
+    if (edited == g.hex)
+        ReformatHexField(g.hex);
+    else if (edited == g.ascii)
+        AnsiFieldToHex(g.ascii, g.hex);
+    else if (edited == g.utf8)
+        Utf8FieldToHex(g.utf8, g.hex);
+    else
+        UnicodeFieldToHex(g.unicode, g.hex);
+    if (edited != g.ascii)
+        HexToAnsiField(g.hex, g.ascii);
+    if (edited != g.unicode)
+        HexToUnicodeField(g.hex, g.unicode);
+    if (edited != g.utf8)
+        HexToUtf8Field(g.hex, g.utf8);
     m_bUpdating = false;
 }
 
-void CReplaceDlg::OnChangeFindAscii()
-{
-    if (m_bUpdating)
-        return;
-    m_bUpdating = true;
-    AnsiFieldToHex(IDC_FIND_ASCII, IDC_FIND_HEX);
-    HexToUnicodeField(IDC_FIND_HEX, IDC_FIND_UNICODE);
-    HexToUtf8Field(IDC_FIND_HEX, IDC_FIND_UTF8);
-    m_bUpdating = false;
-}
-
-void CReplaceDlg::OnChangeFindUtf8()
-{
-    if (m_bUpdating)
-        return;
-    m_bUpdating = true;
-    Utf8FieldToHex(IDC_FIND_UTF8, IDC_FIND_HEX);
-    HexToUnicodeField(IDC_FIND_HEX, IDC_FIND_UNICODE);
-    HexToAnsiField(IDC_FIND_HEX, IDC_FIND_ASCII);
-    m_bUpdating = false;
-}
-
-void CReplaceDlg::OnChangeFindUnicode()
-{
-    if (m_bUpdating)
-        return;
-    m_bUpdating = true;
-    UnicodeFieldToHex(IDC_FIND_UNICODE, IDC_FIND_HEX);
-    HexToAnsiField(IDC_FIND_HEX, IDC_FIND_ASCII);
-    HexToUtf8Field(IDC_FIND_HEX, IDC_FIND_UTF8);
-    m_bUpdating = false;
-}
-
-void CReplaceDlg::OnChangeReplaceHex()
-{
-    if (m_bUpdating)
-        return;
-    m_bUpdating = true;
-    ReformatHexField(IDC_REPLACE_HEX);
-    HexToAnsiField(IDC_REPLACE_HEX, IDC_REPLACE_ASCII);
-    HexToUnicodeField(IDC_REPLACE_HEX, IDC_REPLACE_UNICODE);
-    HexToUtf8Field(IDC_REPLACE_HEX, IDC_REPLACE_UTF8);
-    m_bUpdating = false;
-}
-
-void CReplaceDlg::OnChangeReplaceAscii()
-{
-    if (m_bUpdating)
-        return;
-    m_bUpdating = true;
-    AnsiFieldToHex(IDC_REPLACE_ASCII, IDC_REPLACE_HEX);
-    HexToUnicodeField(IDC_REPLACE_HEX, IDC_REPLACE_UNICODE);
-    HexToUtf8Field(IDC_REPLACE_HEX, IDC_REPLACE_UTF8);
-    m_bUpdating = false;
-}
-
-void CReplaceDlg::OnChangeReplaceUtf8()
-{
-    if (m_bUpdating)
-        return;
-    m_bUpdating = true;
-    Utf8FieldToHex(IDC_REPLACE_UTF8, IDC_REPLACE_HEX);
-    HexToAnsiField(IDC_REPLACE_HEX, IDC_REPLACE_ASCII);
-    HexToUnicodeField(IDC_REPLACE_HEX, IDC_REPLACE_UNICODE);
-    m_bUpdating = false;
-}
-
-void CReplaceDlg::OnChangeReplaceUnicode()
-{
-    if (m_bUpdating)
-        return;
-    m_bUpdating = true;
-    UnicodeFieldToHex(IDC_REPLACE_UNICODE, IDC_REPLACE_HEX);
-    HexToAnsiField(IDC_REPLACE_HEX, IDC_REPLACE_ASCII);
-    HexToUtf8Field(IDC_REPLACE_HEX, IDC_REPLACE_UTF8);
-    m_bUpdating = false;
-}
+void CReplaceDlg::OnChangeFindHex() { Synchronise(kFindGroup, kFindGroup.hex); }
+void CReplaceDlg::OnChangeFindAscii() { Synchronise(kFindGroup, kFindGroup.ascii); }
+void CReplaceDlg::OnChangeFindUtf8() { Synchronise(kFindGroup, kFindGroup.utf8); }
+void CReplaceDlg::OnChangeFindUnicode() { Synchronise(kFindGroup, kFindGroup.unicode); }
+void CReplaceDlg::OnChangeReplaceHex() { Synchronise(kReplaceGroup, kReplaceGroup.hex); }
+void CReplaceDlg::OnChangeReplaceAscii() { Synchronise(kReplaceGroup, kReplaceGroup.ascii); }
+void CReplaceDlg::OnChangeReplaceUtf8() { Synchronise(kReplaceGroup, kReplaceGroup.utf8); }
+void CReplaceDlg::OnChangeReplaceUnicode() { Synchronise(kReplaceGroup, kReplaceGroup.unicode); }
 
 // Digits and backspace pass, lower-case digits as upper case; anything else is
 // swallowed with a beep. Only called while Control is neither down nor toggled, so
 // Ctrl+V and the other editing chords reach the view.
 BOOL CReplaceDlg::FilterHexKeystroke(MSG* msg)
 {
-    const WPARAM c = msg->wParam;
-    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == VK_BACK)
+    const WPARAM c = msg->wParam;  // a UTF-16 code unit
+    if (c == VK_BACK)
         return FALSE;
-    if (c >= 'a' && c <= 'f') {
-        msg->wParam = c - ('a' - 'A');
+    if (c < 0x80 && IsHexDigit(static_cast<unsigned char>(c))) {
+        if (c >= 'a')
+            msg->wParam = c - ('a' - 'A');
         return FALSE;
     }
     Beep();

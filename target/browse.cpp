@@ -5,12 +5,13 @@
 // held in g_szText, used as UTF-16 text.
 #include "app/replace_dlg.h"
 
-#include "pattern/static_buffers.h"
+#include "app/static_buffers.h"
 
 #include <commdlg.h>
 #include <shlobj.h>
 
 #include <cstddef>
+#include <memory>
 
 namespace {
 
@@ -23,6 +24,11 @@ constexpr DWORD kOpenFileNameSize = offsetof(OPENFILENAMEW, lpTemplateName) + si
 #ifndef _WIN64
 static_assert(kOpenFileNameSize == 76, "the old record size on 32-bit Windows");
 #endif
+
+// Frees what the shell allocated for the caller.
+struct TaskMemFree {
+    void operator()(void* memory) const { ::CoTaskMemFree(memory); }
+};
 
 // Up to 259 code units and a terminator.
 wchar_t* PathBuffer()
@@ -66,11 +72,10 @@ void CReplaceDlg::BrowseForFolder()
     info.lpfn = BrowseCallbackProc;
     info.lParam = reinterpret_cast<LPARAM>(path);
 
-    LPITEMIDLIST item = ::SHBrowseForFolderW(&info);
+    const std::unique_ptr<ITEMIDLIST, TaskMemFree> item(::SHBrowseForFolderW(&info));
     if (!item)
         return;
-    ::SHGetPathFromIDListW(item, path);
-    ::CoTaskMemFree(item);
+    ::SHGetPathFromIDListW(item.get(), path);
     SetTextW(IDC_PATH, path);
 }
 

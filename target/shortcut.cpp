@@ -1,46 +1,39 @@
 #include "target/shortcut.h"
 
+#include "app/framework/com.h"
+#include "app/static_buffers.h"
+
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
 
-namespace {
-constexpr int kPathCapacity = MAX_PATH;  // 260, terminator included
-}
 
 HRESULT ResolveShortcut(HWND hwnd, const char* linkPath, char* outPath)
 {
-    // COM may already be set up on this thread in another mode; then it is not ours to end.
-    const HRESULT init = ::CoInitialize(nullptr);
+    const CComInit com;
     outPath[0] = '\0';
 
-    IShellLinkA* link = nullptr;
-    HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                    reinterpret_cast<void**>(&link));
-    if (SUCCEEDED(hr)) {
-        IPersistFile* file = nullptr;
-        hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-        if (SUCCEEDED(hr)) {
-            wchar_t wideLink[kPathCapacity] = {};
-            ::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideLink, kPathCapacity);
-            hr = file->Load(wideLink, STGM_READ);
-            if (SUCCEEDED(hr))
-                hr = link->Resolve(hwnd, 0);
-            if (SUCCEEDED(hr)) {
-                // The target as stored: environment references stay unexpanded.
-                char target[kPathCapacity] = {};
-                WIN32_FIND_DATAA found;
-                link->GetPath(target, kPathCapacity, &found, SLGP_RAWPATH);
-                char description[kPathCapacity];
-                hr = link->GetDescription(description, kPathCapacity);
-                ::lstrcpyA(outPath, target);
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-
-    if (SUCCEEDED(init))
-        ::CoUninitialize();
+    CComPtr<IShellLinkA> link;
+    HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out());
+    if (FAILED(hr))
+        return hr;
+    CComPtr<IPersistFile> file;
+    hr = link->QueryInterface(IID_IPersistFile, file.Out());
+    if (FAILED(hr))
+        return hr;
+    wchar_t wideLink[kFieldReadCapacity] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideLink, kFieldReadCapacity);
+    hr = file->Load(wideLink, STGM_READ);
+    if (SUCCEEDED(hr))
+        hr = link->Resolve(hwnd, 0);
+    if (FAILED(hr))
+        return hr;
+    // The target as stored: environment references stay unexpanded.
+    char target[kFieldReadCapacity] = {};
+    WIN32_FIND_DATAA found;
+    link->GetPath(target, kFieldReadCapacity, &found, SLGP_RAWPATH);
+    char description[kFieldReadCapacity];
+    hr = link->GetDescription(description, kFieldReadCapacity);
+    ::lstrcpyA(outPath, target);
     return hr;
 }

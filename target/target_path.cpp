@@ -2,7 +2,7 @@
 #include "app/replace_dlg.h"
 
 #include "app/framework/ansi_path.h"
-#include "pattern/static_buffers.h"
+#include "app/static_buffers.h"
 #include "target/shortcut.h"
 
 #include <shellapi.h>
@@ -11,6 +11,9 @@
 #include <string>
 
 namespace {
+
+// The index that asks DragQueryFile for the number of items dropped.
+constexpr UINT kItemCount = 0xFFFFFFFF;
 
 // A shortcut is named by its extension, taken from the last '.' of the whole path: a
 // '.' can never be the trail byte of a double-byte character.
@@ -47,8 +50,13 @@ void CReplaceDlg::SetTargetPath(const char* path)
 
 void CReplaceDlg::OnDropFiles(HDROP drop)
 {
+    // Released in every case, as the shell expects of whoever takes the drop.
+    const struct Release {
+        HDROP drop;
+        ~Release() { ::DragFinish(drop); }
+    } release{drop};
     Default();
-    if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 0) {
+    if (::DragQueryFileW(drop, kItemCount, nullptr, 0) != 0) {
         // Taken as UTF-16 and converted here, never to a look-alike name.
         const UINT units = ::DragQueryFileW(drop, 0, nullptr, 0);
         std::wstring wide(units + 1, L'\0');
@@ -60,5 +68,4 @@ void CReplaceDlg::OnDropFiles(HDROP drop)
             SetTargetPath(g_szText);
         }
     }
-    ::DragFinish(drop);
 }

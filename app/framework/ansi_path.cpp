@@ -3,6 +3,20 @@
 #include <cstring>
 #include <cwchar>
 
+size_t FolderPartLength(const char* path)
+{
+    size_t length = 0;
+    for (size_t i = 0; path[i]; ++i) {
+        if (::IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1]) {
+            ++i;
+            continue;
+        }
+        if (path[i] == '\\' || path[i] == '/' || path[i] == ':')
+            length = i + 1;
+    }
+    return length;
+}
+
 std::wstring WideFromAnsi(const char* text)
 {
     const int bytes = static_cast<int>(std::strlen(text));

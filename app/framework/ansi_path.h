@@ -13,6 +13,11 @@
 
 #include <string>
 
+// Length of the folder part of an 8-bit path, up to and including its last separator
+// ('\\', '/' or ':'); 0 when it has none. Read character by character in the ANSI code
+// page: the trail byte of a double-byte character may be 0x5C, the byte of '\\'.
+size_t FolderPartLength(const char* path);
+
 // 8-bit text up to its terminator as UTF-16, converted with its byte count: the
 // system's conversion of a terminated string may take the terminator for the trail byte
 // of a lone lead byte at the end and read on past it.

@@ -78,7 +78,7 @@ template <auto F> INT_PTR Void(CDialog& d, UINT, WPARAM, LPARAM)
     return TRUE;
 }
 // HCURSOR OnQueryDragIcon()
-template <auto F> INT_PTR Handle(CDialog& d, UINT, WPARAM, LPARAM)
+template <auto F> INT_PTR Cursor(CDialog& d, UINT, WPARAM, LPARAM)
 {
     return reinterpret_cast<INT_PTR>((static_cast<Owner<F>&>(d).*F)());
 }

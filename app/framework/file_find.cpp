@@ -15,20 +15,8 @@ BOOL CFileFind::FindFile(const char* spec)
         return FALSE;
     m_hasNext = true;
 
-    // Entries are named relative to the folder of the search pattern. Scan byte-wise
-    // with the code page in mind so a trail byte 0x5C of a double-byte character is
-    // not taken for a separator.
-    m_root.clear();
-    size_t cut = 0;
-    for (size_t i = 0; spec[i]; ++i) {
-        if (::IsDBCSLeadByte(static_cast<BYTE>(spec[i])) && spec[i + 1]) {
-            ++i;
-            continue;
-        }
-        if (spec[i] == '\\' || spec[i] == '/' || spec[i] == ':')
-            cut = i + 1;
-    }
-    m_root.assign(spec, cut);
+    // Entries are named relative to the folder of the search pattern.
+    m_root.assign(spec, FolderPartLength(spec));
     return TRUE;
 }
 

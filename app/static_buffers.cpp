@@ -1,4 +1,4 @@
-#include "pattern/static_buffers.h"
+#include "app/static_buffers.h"
 
 alignas(wchar_t) char g_szText[kStaticBufferSize];
 alignas(wchar_t) char g_szWork[kStaticBufferSize];
