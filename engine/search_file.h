@@ -14,7 +14,7 @@ constexpr int64_t SEARCH_OPEN_FAILED = -2;
 
 // Files up to this size are read whole, with one ReadFile, into a buffer kept from file
 // to file: for them, creating and mapping a view costs more than copying the bytes.
-constexpr int64_t kReadWholeBytes = 1 << 20;
+constexpr int64_t kReadWholeBytes = 2 << 20;
 
 // Larger files are mapped this many bytes at a time, in views that slide along the
 // file, so the address space a search takes stays bounded whatever the file's size.

@@ -4,7 +4,8 @@
 #  - the engine's file search over a 1 GiB file in the page cache, against the same
 #    search over the same bytes in memory and against grep (the search under Wine);
 #  - a directory walk over 10,000 small files through the real dialog, against what the
-#    system allows (each file opened, read once and closed, on two threads) and grep -r.
+#    system allows (each file opened, read once and closed, on two threads) and grep -r;
+#  - what a file costs read whole against mapped, by size: where the engine stops reading.
 # The Windows figures are for the product's architecture where this machine runs it
 # (i686), for x64 elsewhere.
 # Every figure is the median of BENCH_RUNS runs (default 5).
@@ -87,6 +88,9 @@ echo "Directory walk under Wine ..." >&2
 cat "$data"/tree/*/* >/dev/null
 "$WINE" "$bench_exe" tree "$(winpath "$data/tree")" "$runs" "$pattern_hex" | tr -d '\r' >"$data/tree.txt"
 "$WINE" "$bench_exe" floor "$(winpath "$data/tree")" "$runs" | tr -d '\r' >>"$data/tree.txt"
+echo "Reading against mapping, by file size, under Wine ..." >&2
+mkdir -p "$data/sizes"
+"$WINE" "$bench_exe" read-or-map "$(winpath "$data/sizes")" "$runs" | tr -d '\r' >"$data/sizes.txt"
 wine_session_stop
 trap - EXIT
 
@@ -145,6 +149,15 @@ grep = files / timed(["grep", "-r", "-l", "-F", "--", pattern_text, os.path.join
 walk = float(found["tree"]["files_per_second"])
 floor = float(found["floor"]["files_per_second"])
 print(f"| {walk:,.0f} | {floor:,.0f} | {walk / floor:.2f} | {grep:,.0f} | {walk / grep:.2f} |")
+
+print("\n### Reading a file whole against mapping a view of it, by size (microseconds per file, Wine)\n")
+print("| file size (KiB) | open, ReadFile, search, close | open, map, search, unmap, close | read / map |")
+print("|---:|---:|---:|---:|")
+for line in open(os.path.join(data, "sizes.txt")):
+    if line.startswith("size "):
+        f = fields(line)
+        read, mapped = float(f["read_us"]), float(f["map_us"])
+        print(f"| {int(f['kib']):,} | {read:,.0f} | {mapped:,.0f} | {read / mapped:.2f} |")
 
 cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
 mem = int(next(l.split()[1] for l in open("/proc/meminfo") if l.startswith("MemTotal"))) / 2**20

@@ -6,6 +6,8 @@
 #include "tests/wine/support/scan_run_fixture.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -32,6 +34,22 @@ struct Surroundings {
     int64_t from;
     Bytes bytes;
 };
+
+BOOL CALLBACK FindBox(HWND w, LPARAM lp)
+{
+    if (!IsMessageBox(w) || !::IsWindowVisible(w))
+        return TRUE;
+    *reinterpret_cast<bool*>(lp) = true;
+    return FALSE;
+}
+
+// Whether a message box of thread is up.
+bool BoxIsUp(DWORD thread)
+{
+    bool up = false;
+    ::EnumThreadWindows(thread, FindBox, reinterpret_cast<LPARAM>(&up));
+    return up;
+}
 
 class LargeFileRunTest : public ScanRunTest {
 protected:
@@ -84,7 +102,23 @@ TEST_F(LargeFileRunTest, OccurrenceInTheLastBytesIsFoundAndReplaced)
     const Surroundings around(file, at, 4);
 
     Patterns("35 4E 36 4E", "43 4F 44 4F");
+    // The search takes seconds: meanwhile the dialog looks at its queue and paints what
+    // needs it, before any box of the run is up.
+    enum Painted { kNot, kDuringTheSearch, kOnlyOnceABoxWasUp };
+    std::atomic<Painted> painted{kNot};
+    std::thread watcher([this, &painted, thread = ::GetCurrentThreadId()] {
+        ::Sleep(100);
+        const HWND path = Item(IDC_PATH);
+        ::InvalidateRect(path, nullptr, TRUE);
+        for (int i = 0; i < 3000 && painted == kNot; ++i) {
+            if (!::GetUpdateRect(path, nullptr, FALSE))
+                painted = BoxIsUp(thread) ? kOnlyOnceABoxWasUp : kDuringTheSearch;
+            ::Sleep(5);
+        }
+    });
     Start({IDYES, IDNO});
+    watcher.join();
+    EXPECT_EQ(painted, kDuringTheSearch);
     ASSERT_EQ(Boxes().size(), 2u) << Said();
     ExpectBox(0, Ask(file, L"0x13FFFFFFF"), MB_ICONQUESTION, kYesNo);
     ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);
