@@ -30,6 +30,13 @@ const unsigned char* Bytes(const char* buffer)
     return reinterpret_cast<const unsigned char*>(buffer);
 }
 
+// The find pattern as the HEX view holds it now, decoded into g_szText; its length.
+int ReadFindPattern(CReplaceDlg& dlg)
+{
+    dlg.ReadText(IDC_FIND_HEX, g_szText);
+    return dlg.HexTextToBytes(g_szText);
+}
+
 // 文件"<path>"\n找到关键位置：0x0000ABCD。
 std::wstring FoundMessage(const char* path, int64_t offset)
 {
@@ -72,15 +79,13 @@ void CReplaceDlg::OnStart()
 
 void CReplaceDlg::ScanDirectory(std::string dir)
 {
-    ReadText(IDC_FIND_HEX, g_szText);
-    int n = HexTextToBytes(g_szText);
+    int n = ReadFindPattern(*this);
     WalkAhead walk(std::move(dir), Bytes(g_szText), n, WalkSearchers());
     WalkAhead::File file;
     while (walk.Next(file, [this] { LookAtQueue(); })) {
         // The pattern as the HEX view holds it now, as for any file; searched here when
         // it has changed since the file was searched ahead.
-        ReadText(IDC_FIND_HEX, g_szText);
-        n = HexTextToBytes(g_szText);
+        n = ReadFindPattern(*this);
         if (walk.SetPattern(Bytes(g_szText), n))
             file.found = m_searcher.Search(file.path.c_str(), Bytes(g_szText), n);
         if (file.found >= 0) {
@@ -96,8 +101,7 @@ void CReplaceDlg::ScanDirectory(std::string dir)
 
 void CReplaceDlg::ProcessFile(const char* path, bool quiet)
 {
-    ReadText(IDC_FIND_HEX, g_szText);
-    const int n = HexTextToBytes(g_szText);
+    const int n = ReadFindPattern(*this);
     RunFileDialogue(path, quiet, m_searcher.Search(path, Bytes(g_szText), n));
 }
 
@@ -135,8 +139,7 @@ void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found)
             return;
 
         // Search again from the start of the file as it now is.
-        ReadText(IDC_FIND_HEX, g_szText);
-        const int n = HexTextToBytes(g_szText);
+        const int n = ReadFindPattern(*this);
         found = m_searcher.Search(path, Bytes(g_szText), n);
     }
 }

@@ -2,7 +2,6 @@
 
 #include "app/framework/ansi_path.h"
 
-#include <cstring>
 #include <cwchar>
 
 BOOL CFileFind::FindFile(const char* spec)
