@@ -6,6 +6,7 @@
 #include "app/static_buffers.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -45,11 +46,19 @@ int CReplaceDlg::ReadPath(int id, char* buf) const
 int CReplaceDlg::TextLength(int id) const
 {
     // Counted on the text itself: for a Unicode control, GetWindowTextLengthA may report
-    // more than the real length in a double-byte code page.
+    // more than the real length in a double-byte code page. On the stack where it fits,
+    // so a run's questions need no memory it does not have.
     const HWND item = GetDlgItem(id);
-    std::wstring text(::GetWindowTextLengthW(item) + 1, L'\0');
-    const int units = ::GetWindowTextW(item, &text[0], static_cast<int>(text.size()));
-    return units > 0 ? ::WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr) : 0;
+    wchar_t onStack[1025];
+    std::wstring onHeap;
+    const int capacity = ::GetWindowTextLengthW(item) + 1;
+    wchar_t* text = onStack;
+    if (capacity > static_cast<int>(std::size(onStack))) {
+        onHeap.resize(static_cast<size_t>(capacity));
+        text = &onHeap[0];
+    }
+    const int units = ::GetWindowTextW(item, text, capacity);
+    return units > 0 ? ::WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr) : 0;
 }
 
 void CReplaceDlg::SetText(int id, const char* text) const

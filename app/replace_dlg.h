@@ -5,6 +5,7 @@
 
 #include "app/framework/dialog.h"
 #include "engine/find_pattern.h"
+#include "engine/pattern_bytes.h"
 #include "engine/search_file.h"
 #include "res/resource.h"
 
@@ -59,9 +60,11 @@ public:
     void OnStart();
     void ScanDirectory(std::string dir);
     void ProcessFile(const char* path, bool quiet);
-    // The per-file dialogue from the result of a first search on: report, confirm,
-    // write, and search again while the user goes on.
-    void RunFileDialogue(const char* path, bool quiet, int64_t found);
+    // The per-file dialogue from the result of a first search for searched on: report,
+    // confirm, write, and search again while the user goes on.
+    void RunFileDialogue(const char* path, bool quiet, int64_t found, PatternBytes searched);
+    // Whether Start is running.
+    bool IsRunning() const { return m_bRunning; }
     // During a long run, every kLookAtQueueMs: lets the system see the dialog's thread
     // look at its queue (Windows offers to end a window that has not for 5 seconds) and
     // repaints what needs it. Input stays in the queue, as during any run.

@@ -8,6 +8,11 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 # Statically linked, so it runs on a bare Windows with no runtime DLLs beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# A 32-bit program that says it copes with addresses above 2 GiB gets 4 GiB of address
+# space on 64-bit Windows: room for the views of big files beside everything else.
+if(BYTEWREN_ARCH STREQUAL "i686")
+  add_link_options(-Wl,--large-address-aware)
+endif()
 
 set(BYTEWREN_CORE_SOURCES
   app/framework/wnd.cpp
@@ -15,6 +20,7 @@ set(BYTEWREN_CORE_SOURCES
   app/framework/win_app.cpp
   app/framework/file_find.cpp
   app/framework/ansi_path.cpp
+  app/framework/thread.cpp
   app/replace_app.cpp
   app/replace_dlg.cpp
   app/control_ops.cpp
@@ -22,6 +28,7 @@ set(BYTEWREN_CORE_SOURCES
   engine/offset_text.cpp
   engine/search_file.cpp
   engine/read_guard.cpp
+  engine/tree_listing.cpp
   engine/walk_ahead.cpp
   engine/file_patch.cpp
   engine/scan_run.cpp

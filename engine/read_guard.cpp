@@ -2,35 +2,70 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 
 namespace {
 
+// The guarded reads in progress, one slot per thread that runs one. The exception
+// handler runs for every exception of every thread: it finds the slot by the thread's
+// id, without thread-local storage, which this toolchain emulates with allocations
+// that the first use on a thread makes.
 struct Guard {
-    uintptr_t begin, end;
-    void* jump[5];  // __builtin_setjmp's buffer
+    std::atomic<DWORD> thread{0};  // the thread whose read this is; 0 when free
+    uintptr_t begin = 0, end = 0;
+    uintptr_t failedAt = 0;
+    void* jump[5] = {};  // __builtin_setjmp's buffer
 };
 
-thread_local Guard* t_guard = nullptr;
+// More threads than the program ever reads on at once (the dialog's, the searchers of
+// a walk and their view helpers).
+constexpr int kMostGuardedThreads = 64;
+Guard g_guards[kMostGuardedThreads];
+std::atomic<int> g_active{0};
+
+Guard* GuardOf(DWORD thread)
+{
+    for (Guard& g : g_guards) {
+        if (g.thread.load(std::memory_order_acquire) == thread)
+            return &g;
+    }
+    return nullptr;
+}
+
+Guard* ClaimGuard(DWORD thread)
+{
+    for (;;) {
+        for (Guard& g : g_guards) {
+            DWORD free = 0;
+            if (g.thread.compare_exchange_strong(free, thread, std::memory_order_acq_rel))
+                return &g;
+        }
+        ::Sleep(1);  // every slot taken: one frees as soon as its read ends
+    }
+}
 
 // Where a guarded read resumes after an in-page error: back in ReadGuarded, which
 // reports the failure. Entered from the exception handler, not called.
 [[noreturn]] __attribute__((noinline)) void Escape()
 {
-    __builtin_longjmp(t_guard->jump, 1);
+    __builtin_longjmp(GuardOf(::GetCurrentThreadId())->jump, 1);
 }
 
-// An in-page error in the guarded range of this thread resumes in Escape.
+// An in-page error in the guarded range of this thread resumes in Escape. The code and
+// whether any read is guarded at all are looked at first, so that other exceptions
+// cost nothing here.
 LONG CALLBACK OnException(EXCEPTION_POINTERS* info)
 {
     const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    const Guard* guard = t_guard;
-    if (!guard || record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2)
+    if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2 ||
+        g_active.load(std::memory_order_acquire) == 0)
         return EXCEPTION_CONTINUE_SEARCH;
     const uintptr_t at = record->ExceptionInformation[1];
-    if (at < guard->begin || at >= guard->end)
+    Guard* guard = GuardOf(::GetCurrentThreadId());
+    if (!guard || at < guard->begin || at >= guard->end)
         return EXCEPTION_CONTINUE_SEARCH;
+    guard->failedAt = at;
     CONTEXT* context = info->ContextRecord;
     // As if Escape had been called from the faulting instruction, with the stack aligned
     // as a call leaves it.
@@ -44,23 +79,31 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* info)
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
+BOOL CALLBACK InstallHandler(INIT_ONCE*, void*, void**)
+{
+    ::AddVectoredExceptionHandler(1, OnException);
+    return TRUE;
+}
+
 }  // namespace
 
-__attribute__((noinline)) bool ReadGuarded(const void* begin, size_t size, void (*read)(void* arg), void* arg)
+__attribute__((noinline)) bool ReadGuarded(const void* begin, size_t size, void (*read)(void* arg), void* arg,
+                                           const void** failedAt)
 {
-    static std::once_flag installed;
-    std::call_once(installed, [] { ::AddVectoredExceptionHandler(1, OnException); });
+    static INIT_ONCE installed = INIT_ONCE_STATIC_INIT;
+    ::InitOnceExecuteOnce(&installed, InstallHandler, nullptr, nullptr);
 
-    Guard guard;
-    guard.begin = reinterpret_cast<uintptr_t>(begin);
-    guard.end = guard.begin + size;
-    Guard* volatile const outer = t_guard;  // read again after the jump back
-    if (__builtin_setjmp(guard.jump) != 0) {
-        t_guard = outer;
-        return false;
-    }
-    t_guard = &guard;
-    read(arg);
-    t_guard = outer;
-    return true;
+    // Volatile: read again after the jump back, which leaves registers as they were at the fault.
+    Guard* volatile const guard = ClaimGuard(::GetCurrentThreadId());
+    guard->begin = reinterpret_cast<uintptr_t>(begin);
+    guard->end = guard->begin + size;
+    g_active.fetch_add(1, std::memory_order_acq_rel);
+    const bool ok = __builtin_setjmp(guard->jump) == 0;
+    if (ok)
+        read(arg);
+    g_active.fetch_sub(1, std::memory_order_acq_rel);
+    if (!ok && failedAt)
+        *failedAt = reinterpret_cast<const void*>(guard->failedAt);
+    guard->thread.store(0, std::memory_order_release);
+    return ok;
 }

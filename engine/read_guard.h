@@ -9,6 +9,8 @@
 #include <cstddef>
 
 // Runs read(arg), which only reads the bytes [begin, begin + size); false when one of
-// them could not be read. read must not keep anything that needs cleaning up (objects
-// with destructors, locks) across a read of those bytes: it is left mid-way.
-bool ReadGuarded(const void* begin, size_t size, void (*read)(void* arg), void* arg);
+// them could not be read, failedAt (if given) then naming the byte that failed. read
+// must not keep anything that needs cleaning up (objects with destructors, locks)
+// across a read of those bytes: it is left mid-way. Guarded reads do not nest.
+bool ReadGuarded(const void* begin, size_t size, void (*read)(void* arg), void* arg,
+                 const void** failedAt = nullptr);

@@ -7,10 +7,10 @@
 #include "engine/offset_text.h"
 #include "engine/search_file.h"
 #include "engine/walk_ahead.h"
-#include "app/framework/ansi_path.h"
 #include "app/static_buffers.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -25,24 +25,57 @@ constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
 // More windows than the dialog has.
 constexpr int kMostPaintsAtATime = 64;
 
-const unsigned char* Bytes(const char* buffer)
-{
-    return reinterpret_cast<const unsigned char*>(buffer);
-}
-
-// The find pattern as the HEX view holds it now, decoded into g_szText; its length.
-int ReadFindPattern(CReplaceDlg& dlg)
+// The find pattern as the HEX view holds it now.
+PatternBytes ReadFindPattern(CReplaceDlg& dlg)
 {
     dlg.ReadText(IDC_FIND_HEX, g_szText);
-    return dlg.HexTextToBytes(g_szText);
+    const int n = dlg.HexTextToBytes(g_szText);
+    return PatternBytes(g_szText, n);
 }
 
-// 文件"<path>"\n找到关键位置：0x0000ABCD。
-std::wstring FoundMessage(const char* path, int64_t offset)
+// How often in a row a file may turn out changed at the moment of writing before the
+// write counts as failed: a file that another program rewrites all the time.
+constexpr int kMostMovesInARow = 8;
+
+// Wide text built in the dialog's g_szWork without allocating: a file's dialogue needs
+// no memory it does not have already.
+class WorkText {
+public:
+    WorkText() { m_text[0] = L'\0'; }
+    const wchar_t* Get() const { return m_text; }
+    WorkText& operator<<(const wchar_t* text)
+    {
+        while (*text && m_length + 1 < kCapacity)
+            m_text[m_length++] = *text++;
+        m_text[m_length] = L'\0';
+        return *this;
+    }
+    // 8-bit text of the ANSI code page, converted with its byte count.
+    WorkText& Ansi(const char* text)
+    {
+        const int got = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(std::strlen(text)), m_text + m_length,
+                                              kCapacity - 1 - m_length);
+        m_length += got;
+        m_text[m_length] = L'\0';
+        return *this;
+    }
+
+private:
+    static constexpr int kCapacity = static_cast<int>(kStaticBufferSize / sizeof(wchar_t));
+    wchar_t* const m_text = reinterpret_cast<wchar_t*>(g_szWork);
+    int m_length = 0;
+};
+
+// 文件"<path>"\n找到关键位置：0x0000ABCD。 and, when asking, 是否进行替换？
+const wchar_t* FoundMessage(const char* path, int64_t offset, bool ask)
 {
     char digits[24];
     FormatOffset(static_cast<uint64_t>(offset), digits);
-    return L"文件\"" + WideFromAnsi(path) + L"\"\n找到关键位置：" + WideFromAnsi(digits) + L"。";
+    WorkText text;
+    text << L"文件\"";
+    text.Ansi(path) << L"\"\n找到关键位置：";
+    text.Ansi(digits) << L"。" << (ask ? kAskReplace : L"");
+    return text.Get();
 }
 
 // Searcher threads of a walk: on two cores, two keep both busy with the opening and
@@ -68,31 +101,46 @@ void CReplaceDlg::OnStart()
     if (TextLength(IDC_FIND_HEX) == 0)
         return;
 
-    m_bRunning = true;
-    ReadPath(IDC_PATH, g_szTarget);
-    if (IsChecked(IDC_OPEN_DIR))
-        ScanDirectory(g_szTarget);
-    else
-        ProcessFile(g_szTarget, false);
-    m_bRunning = false;
+    struct RunningFlag {
+        explicit RunningFlag(bool& flag) : flag(flag) { flag = true; }
+        ~RunningFlag() { flag = false; }
+        bool& flag;
+    } running(m_bRunning);
+    const bool walk = IsChecked(IDC_OPEN_DIR);
+    try {
+        ReadPath(IDC_PATH, g_szTarget);
+        if (walk)
+            ScanDirectory(g_szTarget);
+        else
+            ProcessFile(g_szTarget, false);
+    } catch (...) {
+        // No memory to start with: the file counts as one that cannot be opened, which
+        // a walk passes over in silence.
+        if (!walk)
+            ShowMessage(kOpenFailed, MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 void CReplaceDlg::ScanDirectory(std::string dir)
 {
-    int n = ReadFindPattern(*this);
-    WalkAhead walk(std::move(dir), Bytes(g_szText), n, WalkSearchers());
+    PatternBytes pattern = ReadFindPattern(*this);
+    WalkAhead walk(std::move(dir), pattern, WalkSearchers());
     WalkAhead::File file;
     while (walk.Next(file, [this] { LookAtQueue(); })) {
         // The pattern as the HEX view holds it now, as for any file; searched here when
-        // it has changed since the file was searched ahead.
-        n = ReadFindPattern(*this);
-        if (walk.SetPattern(Bytes(g_szText), n))
-            file.found = m_searcher.Search(file.path.c_str(), Bytes(g_szText), n);
+        // it has changed since the file was searched ahead, or when it was not.
+        pattern = ReadFindPattern(*this);
+        if (walk.SetPattern(pattern) || file.found == kNotSearchedYet)
+            file.found = m_searcher.Search(file.path.c_str(), pattern);
         if (file.found >= 0) {
             // Boxes follow, and a file may be written: nothing searched before the last
             // of them closes is used.
             walk.Pause();
-            RunFileDialogue(file.path.c_str(), true, file.found);
+            try {
+                RunFileDialogue(file.path.c_str(), true, file.found, pattern);
+            } catch (...) {
+                // No memory to go on with this file: its dialogue ends, the walk goes on.
+            }
             walk.Discard();
         }
         LookAtQueue();
@@ -101,12 +149,13 @@ void CReplaceDlg::ScanDirectory(std::string dir)
 
 void CReplaceDlg::ProcessFile(const char* path, bool quiet)
 {
-    const int n = ReadFindPattern(*this);
-    RunFileDialogue(path, quiet, m_searcher.Search(path, Bytes(g_szText), n));
+    const PatternBytes pattern = ReadFindPattern(*this);
+    RunFileDialogue(path, quiet, m_searcher.Search(path, pattern), pattern);
 }
 
-void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found)
+void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found, PatternBytes searched)
 {
+    int moves = 0;
     for (;;) {
         if (found == SEARCH_OPEN_FAILED) {
             if (!quiet)
@@ -119,28 +168,35 @@ void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found)
             return;
         }
 
-        std::wstring message = FoundMessage(path, found);
         if (TextLength(IDC_REPLACE_HEX) == 0) {
-            ShowMessage(message.c_str(), MB_OK | MB_ICONQUESTION);
+            ShowMessage(FoundMessage(path, found, false), MB_OK | MB_ICONQUESTION);
             return;
         }
-        message += kAskReplace;
-        if (IsChecked(IDC_ASK) && ShowMessage(message.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (IsChecked(IDC_ASK) && ShowMessage(FoundMessage(path, found, true), MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
 
         ReadText(IDC_REPLACE_HEX, g_szText);
-        const int m = HexTextToBytes(g_szText);
-        if (!WriteReplacement(path, found, g_szText, m)) {
-            // Nothing was changed, or not all of it: never report that as a success.
+        const PatternBytes replacement(g_szText, HexTextToBytes(g_szText));
+        const WriteResult written = WriteReplacement(path, found, searched, replacement);
+        if (written == WriteResult::PatternMoved && ++moves < kMostMovesInARow) {
+            // The file changed since it was searched: nothing was written. Search it
+            // again as it now is, and go on from what that finds.
+            searched = ReadFindPattern(*this);
+            found = m_searcher.Search(path, searched);
+            continue;
+        }
+        if (written != WriteResult::Written) {
+            // Nothing was changed: never report that as a success.
             ShowMessage(kWriteFailed, MB_OK | MB_ICONEXCLAMATION);
             return;
         }
+        moves = 0;
         if (ShowMessage(kContinue, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
 
         // Search again from the start of the file as it now is.
-        const int n = ReadFindPattern(*this);
-        found = m_searcher.Search(path, Bytes(g_szText), n);
+        searched = ReadFindPattern(*this);
+        found = m_searcher.Search(path, searched);
     }
 }
 

@@ -1,12 +1,12 @@
 #include "engine/search_file.h"
 
+#include "app/framework/sync.h"
+#include "app/framework/thread.h"
 #include "engine/find_pattern.h"
 #include "engine/read_guard.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <optional>
 
 namespace {
 
@@ -19,6 +19,9 @@ DWORD Low(int64_t v) { return static_cast<DWORD>(v); }
 // anywhere else is filled 64 KiB per page fault, which made the search of a cached
 // file several times slower.
 constexpr int64_t kViewAlignment = 2 << 20;
+static_assert(kSmallestViewBytes >= 2 * kViewAlignment, "a view must reach past the next boundary to move on");
+
+constexpr int64_t kPageBytes = 4096;
 
 // A free address, a multiple of kViewAlignment, with room for size bytes; nullptr to
 // let the system choose, for views too small to gain from it.
@@ -60,44 +63,94 @@ public:
     bool Last() const { return m_base + m_bytes >= m_length; }
     // Windows from here on reach past this view.
     void Advance() { Place(m_base + m_bytes - m_overlap); }
+    // Views half as large from here on, after one could not be mapped; false when they
+    // are as small as they get.
+    bool Shrink()
+    {
+        if (m_viewBytes <= kSmallestViewBytes)
+            return false;
+        m_viewBytes = std::max(kSmallestViewBytes, m_viewBytes / 2);
+        Place(m_start);
+        return true;
+    }
 
 private:
     void Place(int64_t start)
     {
         m_start = start;
         m_base = start / kViewAlignment * kViewAlignment;
-        m_bytes = std::min(kSearchViewBytes, m_length - m_base);
+        m_bytes = std::min(m_viewBytes, m_length - m_base);
     }
 
     int64_t m_length;
     int32_t m_overlap;
+    int64_t m_viewBytes = kSearchViewBytes;
     int64_t m_start = 0, m_base = 0, m_bytes = 0;
 };
+
+// One view of a plan, mapped, and where it lies in the file; no view when it could not
+// be mapped.
+struct MappedPart {
+    CMappedView view;
+    int64_t base = 0, bytes = 0, start = 0;
+    bool last = false;
+};
+
+// Maps the view the plan stands at, smaller while address space is short.
+MappedPart MapPart(HANDLE mapping, ViewPlan& plan)
+{
+    for (;;) {
+        CMappedView view = MapView(mapping, plan.Base(), plan.Bytes());
+        if (view.Get() || !plan.Shrink())
+            return MappedPart{std::move(view), plan.Base(), plan.Bytes(), plan.Start(), plan.Last()};
+    }
+}
 
 // FindPattern over bytes that may fail to be read (ReadGuarded).
 struct GuardedFind {
     const unsigned char* data;
-    const unsigned char* pattern;
+    const PatternBytes* pattern;
     const int32_t* table;
     int64_t len;
-    int32_t n;
     int64_t found;
 
     static void Run(void* arg)
     {
         auto* f = static_cast<GuardedFind*>(arg);
-        f->found = FindPattern(f->data, f->pattern, f->table, f->len, f->n);
-    }
-    // The offset found, SEARCH_NOT_FOUND, or SEARCH_OPEN_FAILED when a byte could not be read.
-    int64_t operator()()
-    {
-        return ReadGuarded(data, static_cast<size_t>(len), Run, this) ? found : SEARCH_OPEN_FAILED;
+        f->found = FindPattern(f->data, f->pattern->bytes, f->table, f->len, f->pattern->n);
     }
 };
 
-constexpr int64_t kPageBytes = 4096;
+// The first occurrence in bytes of which some may not be readable: SEARCH_OPEN_FAILED
+// only when the search had to read such a byte to give its answer. The search may read
+// ahead of the lowest occurrence, so after a failure the part before the page that
+// failed is searched again: an occurrence that lies whole before it is still found.
+int64_t FindReadable(const unsigned char* data, int64_t len, const PatternBytes& pattern, const int32_t* table)
+{
+    bool cut = false;
+    for (;;) {
+        GuardedFind find{data, &pattern, table, len, SEARCH_NOT_FOUND};
+        const void* failedAt = nullptr;
+        if (ReadGuarded(data, static_cast<size_t>(len), GuardedFind::Run, &find, &failedAt))
+            return find.found >= 0 || !cut ? find.found : SEARCH_OPEN_FAILED;
+        const uintptr_t page = reinterpret_cast<uintptr_t>(failedAt) & ~static_cast<uintptr_t>(kPageBytes - 1);
+        const uintptr_t from = reinterpret_cast<uintptr_t>(data);
+        if (page <= from)
+            return SEARCH_OPEN_FAILED;
+        len = std::min<int64_t>(len - 1, static_cast<int64_t>(page - from));
+        cut = true;
+    }
+}
+
+int64_t FindInPart(const MappedPart& part, const PatternBytes& pattern, const int32_t* table)
+{
+    const int64_t skip = part.start - part.base;
+    return FindReadable(part.view.Get() + skip, part.bytes - skip, pattern, table);
+}
 
 // Reads one byte of every page, so the system brings the pages in and maps them now.
+// A page that cannot be read stops it: the search meets that page only if no
+// occurrence comes before it.
 struct PageToucher {
     const unsigned char* view;
     int64_t bytes;
@@ -109,35 +162,40 @@ struct PageToucher {
         for (int64_t at = 0; at < t->bytes; at += kPageBytes)
             static_cast<void>(*static_cast<const volatile unsigned char*>(t->view + at));
     }
-    bool operator()() { return ReadGuarded(view, static_cast<size_t>(bytes), Run, this); }
+    void operator()() { ReadGuarded(view, static_cast<size_t>(bytes), Run, this); }
 };
 
 // Maps the views of a plan on a helper thread, one ahead of the search, and brings
 // their pages in meanwhile: the search of a cached file then runs at memory speed.
-// At most two views are mapped at a time: the one searched and the next.
+// At most two views are mapped at a time: the one searched and the next. When no
+// thread can be started, Running is false and the caller maps the views itself.
 class ViewsAhead {
 public:
     ViewsAhead(HANDLE mapping, const ViewPlan& plan) : m_mapping(mapping), m_plan(plan)
     {
-        m_thread = std::thread([this] { Run(); });
+        m_thread.Start<ViewsAhead, &ViewsAhead::Run>(this);
     }
     ~ViewsAhead()
     {
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::lock_guard<CLock> lock(m_lock);
             m_stop = true;
         }
-        m_changed.notify_all();
-        m_thread.join();
+        m_changed.NotifyAll();
+        m_thread.Join();
     }
+    ViewsAhead(const ViewsAhead&) = delete;
+    ViewsAhead& operator=(const ViewsAhead&) = delete;
 
-    // The next view of the plan; empty when it could not be mapped or read.
-    CMappedView Next()
+    bool Running() const { return m_thread.Running(); }
+
+    // The next view of the plan; no view when it could not be mapped.
+    MappedPart Next()
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_full; });
+        std::unique_lock<CLock> lock(m_lock);
+        m_changed.Wait(lock, [this] { return m_full; });
         m_full = false;
-        m_changed.notify_all();
+        m_changed.NotifyAll();
         return std::move(m_ready);
     }
 
@@ -146,23 +204,23 @@ private:
     {
         for (;;) {
             {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_full || m_stop; });
+                std::unique_lock<CLock> lock(m_lock);
+                m_changed.Wait(lock, [this] { return !m_full || m_stop; });
                 if (m_stop)
                     return;
             }
-            CMappedView view = MapView(m_mapping, m_plan.Base(), m_plan.Bytes());
-            if (view.Get() && !PageToucher{view.Get(), m_plan.Bytes()}())
-                view.Unmap();
-            const bool end = m_plan.Last() || !view.Get();
+            MappedPart part = MapPart(m_mapping, m_plan);
+            if (part.view.Get())
+                PageToucher{part.view.Get(), part.bytes}();
+            const bool end = part.last || !part.view.Get();
             {
-                std::lock_guard<std::mutex> lock(m_mutex);
+                std::lock_guard<CLock> lock(m_lock);
                 if (m_stop)
                     return;
-                m_ready = std::move(view);
+                m_ready = std::move(part);
                 m_full = true;
             }
-            m_changed.notify_all();
+            m_changed.NotifyAll();
             if (end)
                 return;
             m_plan.Advance();
@@ -171,13 +229,56 @@ private:
 
     HANDLE m_mapping;
     ViewPlan m_plan;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
+    CLock m_lock;
+    CCondition m_changed;
     bool m_full = false;  // m_ready holds the next view, or its failure
     bool m_stop = false;
-    CMappedView m_ready;
-    std::thread m_thread;
+    MappedPart m_ready;
+    CThread m_thread;  // last: joined before the rest goes
 };
+
+// A 32-bit process has at most 4 GiB of addresses, much of it taken: there one file at
+// a time is searched through mapped views, so its two views always find room. The
+// wait calls waiting every so often.
+class MappedSearchTurn {
+public:
+    explicit MappedSearchTurn(const std::function<void()>& waiting)
+    {
+        if (sizeof(void*) > 4)
+            return;
+        std::unique_lock<CLock> lock(s_lock);
+        while (s_taken) {
+            if (!s_free.WaitFor(lock, 50) && waiting) {
+                lock.unlock();
+                waiting();
+                lock.lock();
+            }
+        }
+        s_taken = m_held = true;
+    }
+    ~MappedSearchTurn()
+    {
+        if (!m_held)
+            return;
+        {
+            std::lock_guard<CLock> lock(s_lock);
+            s_taken = false;
+        }
+        s_free.NotifyOne();
+    }
+    MappedSearchTurn(const MappedSearchTurn&) = delete;
+    MappedSearchTurn& operator=(const MappedSearchTurn&) = delete;
+
+private:
+    static CLock s_lock;
+    static CCondition s_free;
+    static bool s_taken;
+    bool m_held = false;
+};
+
+CLock MappedSearchTurn::s_lock;
+CCondition MappedSearchTurn::s_free;
+bool MappedSearchTurn::s_taken = false;
 
 HANDLE CreateReadMapping(HANDLE file, int64_t length)
 {
@@ -194,74 +295,96 @@ int64_t QueryFileLength(HANDLE file)
     return size.QuadPart;
 }
 
-int64_t FileSearcher::Search(const char* path, const unsigned char* pattern, int32_t n)
+int64_t FileSearcher::Search(const char* path, const PatternBytes& pattern)
 {
-    CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
+    try {
+        m_pattern = pattern;
+        CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid())
+            return SEARCH_OPEN_FAILED;
+        return SearchMeasured(file.Get(), QueryFileLength(file.Get()), true, &file);
+    } catch (...) {
         return SEARCH_OPEN_FAILED;
-    return SearchMeasured(file.Get(), QueryFileLength(file.Get()), pattern, n, &file);
+    }
 }
 
-int64_t FileSearcher::SearchOpen(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n)
+int64_t FileSearcher::SearchOpen(HANDLE file, int64_t length, const PatternBytes& pattern)
 {
-    return SearchMeasured(file, length, pattern, n, nullptr);
+    try {
+        m_pattern = pattern;
+        return SearchMeasured(file, length, false, nullptr);
+    } catch (...) {
+        return SEARCH_OPEN_FAILED;
+    }
 }
 
-int64_t FileSearcher::SearchMeasured(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n,
-                                     CHandle* owner)
+int64_t FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner)
 {
     if (length < 0)
         return SEARCH_OPEN_FAILED;
-    if (length > kReadWholeBytes) {
-        CHandle mapping(CreateReadMapping(file, length));
-        if (owner)
-            owner->Close();  // the mapping keeps the file open as long as it needs it
-        return mapping.IsValid() ? SearchMapping(mapping.Get(), length, pattern, n) : SEARCH_OPEN_FAILED;
+    if (length <= kReadWholeBytes) {
+        switch (ReadWhole(file, length, atStart)) {
+        case ReadResult::Whole:
+            if (owner)
+                owner->Close();
+            BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
+            return FindPattern(m_buffer.data(), m_pattern.bytes, m_table, length, m_pattern.n);
+        case ReadResult::Short:
+            return SEARCH_OPEN_FAILED;
+        case ReadResult::Failed:
+            // A range another program locked, or a sector that cannot be read: a mapped
+            // view reads past locks, and finds what lies before a bad sector.
+            break;
+        }
     }
-
-    // From the start, exactly the bytes measured: a file that has shrunk since cannot be
-    // read whole, and what has been added is not searched.
-    if (m_buffer.size() < static_cast<size_t>(length))
-        m_buffer.resize(static_cast<size_t>(length));
-    OVERLAPPED at{};
-    DWORD got = 0;
-    const bool read = length == 0 || (::ReadFile(file, m_buffer.data(), static_cast<DWORD>(length), &got, &at) &&
-                                      got == static_cast<DWORD>(length));
+    CHandle mapping(CreateReadMapping(file, length));
     if (owner)
-        owner->Close();
-    if (!read)
-        return SEARCH_OPEN_FAILED;
-    BuildShiftTable(pattern, n, m_table);
-    return FindPattern(m_buffer.data(), pattern, m_table, length, n);
+        owner->Close();  // the mapping keeps the file open as long as it needs it
+    return mapping.IsValid() ? SearchMapping(mapping.Get(), length) : SEARCH_OPEN_FAILED;
 }
 
-int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length, const unsigned char* pattern, int32_t n)
+// From the start, exactly the bytes measured: a file that has shrunk since cannot be
+// read whole, and what has been added is not searched.
+FileSearcher::ReadResult FileSearcher::ReadWhole(HANDLE file, int64_t length, bool atStart)
 {
-    BuildShiftTable(pattern, n, m_table);
-    ViewPlan plan(length, n);
-    if (plan.Last()) {
-        const CMappedView view = MapView(mapping, plan.Base(), plan.Bytes());
-        if (!view.Get())
-            return SEARCH_OPEN_FAILED;
-        return GuardedFind{view.Get(), pattern, m_table, plan.Bytes(), n, 0}();
+    if (length == 0)
+        return ReadResult::Whole;
+    if (m_buffer.size() < static_cast<size_t>(length))
+        m_buffer.resize(static_cast<size_t>(length));
+    if (!atStart) {
+        LARGE_INTEGER zero{};
+        if (!::SetFilePointerEx(file, zero, nullptr, FILE_BEGIN))
+            return ReadResult::Failed;
     }
+    DWORD got = 0;
+    if (!::ReadFile(file, m_buffer.data(), static_cast<DWORD>(length), &got, nullptr))
+        return ReadResult::Failed;
+    return got == static_cast<DWORD>(length) ? ReadResult::Whole : ReadResult::Short;
+}
 
-    ViewsAhead ahead(mapping, plan);
+int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
+{
+    const MappedSearchTurn turn(m_betweenViews);
+    BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
+    ViewPlan plan(length, m_pattern.n);
+    // A helper maps ahead only where there is more than one view.
+    std::optional<ViewsAhead> ahead;
+    if (!plan.Last())
+        ahead.emplace(mapping, plan);
+    const bool helped = ahead && ahead->Running();
     for (;;) {
-        CMappedView view = ahead.Next();
-        if (!view.Get())
+        MappedPart part = helped ? ahead->Next() : MapPart(mapping, plan);
+        if (!part.view.Get())
             return SEARCH_OPEN_FAILED;
-        const int64_t skip = plan.Start() - plan.Base();
-        const int64_t found = GuardedFind{view.Get() + skip, pattern, m_table, plan.Bytes() - skip, n, 0}();
-        if (found == SEARCH_OPEN_FAILED)
-            return SEARCH_OPEN_FAILED;
+        const int64_t found = FindInPart(part, m_pattern, m_table);
         if (found >= 0)
-            return plan.Start() + found;
-        if (plan.Last())
-            return SEARCH_NOT_FOUND;
-        view.Unmap();
-        plan.Advance();
+            return part.start + found;
+        if (found == SEARCH_OPEN_FAILED || part.last)
+            return found;
+        part.view.Unmap();
+        if (!helped)
+            plan.Advance();
         if (m_betweenViews)
             m_betweenViews();
     }
@@ -276,5 +399,5 @@ int64_t SearchFile(const char* path, const unsigned char* pattern, int32_t n)
 int64_t SearchOpenFile(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n)
 {
     static FileSearcher searcher(g_shiftTable);
-    return searcher.SearchOpen(file, length, pattern, n);
+    return searcher.SearchOpen(file, length, PatternBytes(pattern, n));
 }

@@ -3,6 +3,7 @@
 
 #include "app/framework/handle.h"
 #include "engine/find_pattern.h"
+#include "engine/pattern_bytes.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,35 +20,47 @@ constexpr int64_t kReadWholeBytes = 2 << 20;
 // Larger files are mapped this many bytes at a time, in views that slide along the
 // file, so the address space a search takes stays bounded whatever the file's size.
 constexpr int64_t kSearchViewBytes = 32 << 20;
+// Where address space is short a view is mapped smaller, down to this.
+constexpr int64_t kSmallestViewBytes = 4 << 20;
 
 // Length of an open file in bytes, or -1 when it cannot be read.
 int64_t QueryFileLength(HANDLE file);
 
-// The searches of one thread: each thread has its own, with its own shift table and
-// read buffer. A file whose bytes cannot all be read counts as one that cannot be
-// opened; a search never reaches past the length measured when the file was opened.
+// The searches of one thread: each thread has its own, with its own shift table, read
+// buffer and copy of the pattern. A file whose bytes cannot all be read, or that cannot
+// be searched for lack of memory, threads or address space, counts as one that cannot
+// be opened; a search never reaches past the length measured when the file was opened.
+// No exception leaves a search.
 class FileSearcher {
 public:
     explicit FileSearcher(int32_t* table) : m_table(table) {}
     FileSearcher(const FileSearcher&) = delete;
     FileSearcher& operator=(const FileSearcher&) = delete;
 
-    // Called on the searching thread between the views of a big file.
+    // Called on the searching thread between the views of a big file, and while it
+    // waits for its turn to map views.
     void SetBetweenViews(std::function<void()> call) { m_betweenViews = std::move(call); }
 
-    // Offset of the first occurrence of pattern (n bytes) in the file at path,
-    // SEARCH_NOT_FOUND, or SEARCH_OPEN_FAILED.
-    int64_t Search(const char* path, const unsigned char* pattern, int32_t n);
+    // Offset of the first occurrence of pattern in the file at path, SEARCH_NOT_FOUND,
+    // or SEARCH_OPEN_FAILED.
+    int64_t Search(const char* path, const PatternBytes& pattern);
+    int64_t Search(const char* path, const unsigned char* pattern, int32_t n)
+    {
+        return Search(path, PatternBytes(pattern, n));
+    }
     // The same over the first length bytes of an open file, which the caller keeps.
-    int64_t SearchOpen(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n);
+    int64_t SearchOpen(HANDLE file, int64_t length, const PatternBytes& pattern);
 
 private:
+    enum class ReadResult { Whole, Short, Failed };
+
     // Searches the file, and closes early, when it is no longer needed, what owner holds.
-    int64_t SearchMeasured(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n,
-                           CHandle* owner);
-    int64_t SearchMapping(HANDLE mapping, int64_t length, const unsigned char* pattern, int32_t n);
+    int64_t SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner);
+    ReadResult ReadWhole(HANDLE file, int64_t length, bool atStart);
+    int64_t SearchMapping(HANDLE mapping, int64_t length);
 
     int32_t* m_table;
+    PatternBytes m_pattern;
     std::vector<unsigned char> m_buffer;
     std::function<void()> m_betweenViews;
 };

@@ -1,39 +1,44 @@
 // A directory walk whose files are searched ahead of the dialogue that reports them.
 //
-// One thread lists the tree depth first, in listing order, and skips a directory that
-// was walked already (a link back into the tree). Searcher threads search the files
-// listed, each with its own shift table and buffer, at most kWalkAheadFiles files ahead
-// of the one the dialogue has reached. The dialogue takes the files in walk order with
-// their results, and only results found with the current pattern since the last
-// Discard: it discards everything after a message box, in which the user may have had
-// a file written.
+// One thread lists the tree (engine/tree_listing.h). Searcher threads search the files
+// listed, each with its own shift table, buffer and copy of the pattern, at most
+// kWalkAheadFiles files ahead of the one the dialogue has reached. The dialogue takes
+// the files in walk order with their results, and only results found with the current
+// pattern since the last Discard: it discards everything after a message box, in which
+// the user may have had a file written. When the threads cannot be started, the walk
+// lists on the dialogue's thread and hands the files over unsearched.
 #pragma once
 
-#include <condition_variable>
+#include "app/framework/sync.h"
+#include "app/framework/thread.h"
+#include "engine/pattern_bytes.h"
+#include "engine/tree_listing.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
-#include <set>
 #include <string>
-#include <thread>
-#include <utility>
-#include <vector>
 
 // How many files the walk may run ahead of the dialogue. Small enough that searching
 // them again after a box costs little; large enough that the searchers never wait for
 // the listing.
 constexpr size_t kWalkAheadFiles = 256;
+// The most searcher threads a walk runs.
+constexpr int kMostWalkSearchers = 4;
+
+// The result of a file the walk hands over without having searched it.
+constexpr int64_t kNotSearchedYet = -3;
 
 class WalkAhead {
 public:
     struct File {
         std::string path;  // 8-bit, as the walk built it
-        int64_t found;     // the search result
+        int64_t found;     // the search result, or kNotSearchedYet
     };
 
-    // Starts listing root and searching for pattern (n bytes) with searchers threads.
-    WalkAhead(std::string root, const unsigned char* pattern, int32_t n, int searchers);
+    // Starts listing root and searching for pattern with searchers threads (at most
+    // kMostWalkSearchers).
+    WalkAhead(std::string root, const PatternBytes& pattern, int searchers);
     // Stops and joins every thread of the walk.
     ~WalkAhead();
     WalkAhead(const WalkAhead&) = delete;
@@ -44,7 +49,7 @@ public:
     bool Next(File& file, const std::function<void()>& waiting);
     // Searches from now on for pattern; true when it differs from the pattern before,
     // whose results are then thrown away.
-    bool SetPattern(const unsigned char* pattern, int32_t n);
+    bool SetPattern(const PatternBytes& pattern);
     // The searchers wait until Discard.
     void Pause();
     // Throws away every result found so far, and lets the searchers go on.
@@ -58,20 +63,20 @@ private:
         int64_t found;
     };
 
+    void StopThreads();
     void List();
-    bool ListDirectory(const std::string& dir);
-    bool MarkWalked(const std::string& dir);
-    bool Add(std::string path);
+    bool Add(std::string& path);
     void Search();
     // Index of the first slot waiting to be searched, or the number of slots.
     size_t FirstPending();
     void DiscardLocked();
 
-    std::string m_root;
-    std::mutex m_mutex;
-    std::condition_variable m_work;   // a slot to search, or stop
-    std::condition_variable m_done;   // a result, or the end of the listing
-    std::condition_variable m_room;   // room for the listing, or stop
+    TreeListing m_listing;
+    bool m_inline = false;            // no threads: the dialogue's thread lists
+    CLock m_lock;
+    CCondition m_work;                // a slot to search, or stop
+    CCondition m_done;                // a result, or the end of the listing
+    CCondition m_room;                // room for the listing, or stop
     std::deque<Slot> m_slots;         // the files listed and not yet taken, in walk order
     uint64_t m_taken = 0;             // files taken by the dialogue: the sequence number of m_slots.front()
     size_t m_pendingFrom = 0;         // no slot before this index is pending
@@ -79,7 +84,6 @@ private:
     bool m_paused = false;
     bool m_stop = false;
     uint64_t m_epoch = 0;             // results found under another epoch are thrown away
-    std::vector<unsigned char> m_pattern;
-    std::set<std::pair<uint32_t, uint64_t>> m_walkedDirs;  // volume serial, file index
-    std::vector<std::thread> m_threads;
+    PatternBytes m_pattern;
+    CThread m_threads[1 + kMostWalkSearchers];  // the listing's, then the searchers'
 };

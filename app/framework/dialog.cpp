@@ -156,5 +156,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         dlg->m_bInLoop = false;
         return FALSE;
     }
-    return dlg->OnMessage(msg, wp, lp);
+    // An exception would have to unwind through the system's frames: a handler that
+    // throws has done what it could, and the message counts as not handled.
+    try {
+        return dlg->OnMessage(msg, wp, lp);
+    } catch (...) {
+        return FALSE;
+    }
 }

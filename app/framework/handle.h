@@ -15,6 +15,12 @@ public:
     CHandle& operator=(const CHandle&) = delete;
 
     HANDLE Get() const { return m_h; }
+    // Closes what it holds and takes h.
+    void Reset(HANDLE h)
+    {
+        Close();
+        m_h = h;
+    }
     bool IsValid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
     // True unless closing failed.
     bool Close()

@@ -1,8 +1,7 @@
 // Start on the real dialog: the per-file dialogue of finding, confirming, writing and
 // continuing, for one file and for a directory walk, with the boxes answered for real.
+#include "tests/wine/support/process_counts.h"
 #include "tests/wine/support/scan_run_fixture.h"
-
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -344,19 +343,6 @@ TEST_F(WalkTest, LinkBackIntoTheTreeIsWalkedOnce)
     ASSERT_EQ(Boxes().size(), 2u);
     ExpectBox(0, Found(tree + "\\a.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
     ExpectBox(1, Found(tree + "\\sub\\ext\\o.bin", L"0x00000000"), MB_ICONQUESTION, kOk);
-}
-
-// Threads of this process.
-int ThreadCount()
-{
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
-    ::CloseHandle(snapshot);
-    return count;
 }
 
 // A walk of hundreds of files, more than are searched ahead of the dialogue, with

@@ -1,6 +1,7 @@
 #include "tests/wine/support/message_boxes.h"
 
 MessageBoxAnswerer* MessageBoxAnswerer::s_active = nullptr;
+void (*MessageBoxAnswerer::s_aroundAnswer)(bool) = nullptr;
 
 namespace {
 
@@ -80,11 +81,15 @@ void MessageBoxAnswerer::Queue(std::vector<int> answers)
 void MessageBoxAnswerer::OnActivate(HWND box)
 {
     ShownBox shown = ReadMessageBox(box);
+    if (m_onShow)
+        m_onShow(shown);
     bool hasNo = false;
     for (int id : shown.buttons)
         hasNo = hasNo || id == IDNO;
     int answer = hasNo ? IDNO : IDOK;
-    if (!m_answers.empty()) {
+    if (m_policy) {
+        answer = m_policy(shown);
+    } else if (!m_answers.empty()) {
         answer = m_answers.front();
         m_answers.pop_front();
     }
@@ -100,7 +105,11 @@ LRESULT CALLBACK MessageBoxAnswerer::CbtProc(int code, WPARAM wp, LPARAM lp)
         // A box can be activated again while open; answer it once.
         if (IsMessageBox(hwnd) && !::GetPropW(hwnd, kAnsweredProp)) {
             ::SetPropW(hwnd, kAnsweredProp, reinterpret_cast<HANDLE>(1));
+            if (s_aroundAnswer)
+                s_aroundAnswer(true);
             s_active->OnActivate(hwnd);
+            if (s_aroundAnswer)
+                s_aroundAnswer(false);
         }
     }
     return ::CallNextHookEx(nullptr, code, wp, lp);

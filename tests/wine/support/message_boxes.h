@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,16 @@ public:
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
 
     void Queue(std::vector<int> answers);
+    // Answers every box by what it shows instead, while set.
+    void SetPolicy(std::function<int(const ShownBox&)> policy) { m_policy = std::move(policy); }
+    // Runs before a box is answered, while it is up.
+    void SetOnShow(std::function<void(const ShownBox&)> onShow) { m_onShow = std::move(onShow); }
     const std::vector<ShownBox>& boxes() const { return m_boxes; }
     void Clear() { m_boxes.clear(); }
+
+    // Called with true before and false after the answerer's own work inside a box,
+    // where set: lets a test keep that work apart from the program's.
+    static void (*s_aroundAnswer)(bool entering);
 
 private:
     static LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp);
@@ -35,6 +44,8 @@ private:
 
     HHOOK m_hook = nullptr;
     std::deque<int> m_answers;
+    std::function<int(const ShownBox&)> m_policy;
+    std::function<void(const ShownBox&)> m_onShow;
     std::vector<ShownBox> m_boxes;
     static MessageBoxAnswerer* s_active;
 };

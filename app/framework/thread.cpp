@@ -1,0 +1,30 @@
+#include "app/framework/thread.h"
+
+bool CThread::Start(void (*run)(void*), void* arg)
+{
+    Join();
+    m_run = run;
+    m_arg = arg;
+    m_handle.Reset(::CreateThread(nullptr, 0, Main, this, 0, nullptr));
+    return m_handle.IsValid();
+}
+
+void CThread::Join()
+{
+    if (!m_handle.IsValid())
+        return;
+    ::WaitForSingleObject(m_handle.Get(), INFINITE);
+    m_handle.Close();
+}
+
+DWORD WINAPI CThread::Main(void* self)
+{
+    const auto* thread = static_cast<CThread*>(self);
+    // The threads' own functions contain what they can throw; an exception must not
+    // leave the thread whatever happens.
+    try {
+        thread->m_run(thread->m_arg);
+    } catch (...) {
+    }
+    return 0;
+}

@@ -1,0 +1,484 @@
+#include "tests/wine/support/fault_injection.h"
+
+#include "app/framework/sync.h"
+#include "engine/read_guard.h"
+#include "tests/wine/support/message_boxes.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <set>
+#include <vector>
+
+
+namespace {
+
+std::atomic<Fault> g_armed{Fault::None};
+std::atomic<int> g_calls{0};
+std::atomic<int> g_failAt{0};
+thread_local int t_unwatched = 0;
+
+// The seam's own bookkeeping allocates: never counted.
+struct OwnWork {
+    OwnWork() { ++t_unwatched; }
+    ~OwnWork() { --t_unwatched; }
+};
+
+// True when this call of fault's function is the one to fail.
+bool Fails(Fault fault, bool ownWork = false)
+{
+    if (g_armed.load() != fault || t_unwatched > (ownWork ? 1 : 0))
+        return false;
+    return ++g_calls == g_failAt.load();
+}
+
+// The system's functions, as the import table held them before.
+struct Real {
+    decltype(&::CreateFileA) CreateFileA;
+    decltype(&::GetFileSizeEx) GetFileSizeEx;
+    decltype(&::ReadFile) ReadFile;
+    decltype(&::CreateFileMappingA) CreateFileMappingA;
+    decltype(&::MapViewOfFile) MapViewOfFile;
+    decltype(&::MapViewOfFileEx) MapViewOfFileEx;
+    decltype(&::UnmapViewOfFile) UnmapViewOfFile;
+    decltype(&::WriteFile) WriteFile;
+    decltype(&::SetFilePointerEx) SetFilePointerEx;
+    decltype(&::SetEndOfFile) SetEndOfFile;
+    decltype(&::LockFileEx) LockFileEx;
+    decltype(&::FindFirstFileW) FindFirstFileW;
+    decltype(&::FindNextFileW) FindNextFileW;
+    decltype(&::GetFileInformationByHandle) GetFileInformationByHandle;
+    decltype(&::CloseHandle) CloseHandle;
+    decltype(&::CreateThread) CreateThread;
+} g_real;
+
+// --- What the tests watch beside failures ---
+
+CLock g_watchMutex;
+std::function<void(const char*)> g_onCreateFileA;
+std::string g_badPath;
+int64_t g_badOffset = -1;
+std::set<HANDLE> g_badFiles, g_badMappings;
+std::vector<uintptr_t> g_badPages;
+SIZE_T g_largestView = 0;
+std::set<const void*> g_liveViews;
+int g_peakViews = 0;
+
+constexpr uintptr_t kPage = 4096;
+
+int64_t Offset(DWORD high, DWORD low) { return static_cast<int64_t>(high) << 32 | low; }
+
+// Reading the bad page through a view raises an access violation, which the system
+// would have raised as an in-page error: it is given that code before the program's
+// own handler sees it.
+LONG CALLBACK AsInPageError(EXCEPTION_POINTERS* info)
+{
+    EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record->NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const uintptr_t page = record->ExceptionInformation[1] & ~(kPage - 1);
+    std::lock_guard<CLock> lock(g_watchMutex);
+    for (uintptr_t bad : g_badPages) {
+        if (bad == page) {
+            record->ExceptionCode = EXCEPTION_IN_PAGE_ERROR;
+            break;
+        }
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void* Watched(void* view, HANDLE mapping, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes)
+{
+    if (!view)
+        return view;
+    const OwnWork own;
+    std::lock_guard<CLock> lock(g_watchMutex);
+    g_liveViews.insert(view);
+    g_peakViews = std::max(g_peakViews, static_cast<int>(g_liveViews.size()));
+    const int64_t from = Offset(offsetHigh, offsetLow);
+    if (g_badMappings.count(mapping) && g_badOffset >= from && g_badOffset < from + static_cast<int64_t>(bytes)) {
+        const uintptr_t page = (reinterpret_cast<uintptr_t>(view) + static_cast<uintptr_t>(g_badOffset - from)) & ~(kPage - 1);
+        DWORD old = 0;
+        if (::VirtualProtect(reinterpret_cast<void*>(page), kPage, PAGE_NOACCESS, &old))
+            g_badPages.push_back(page);
+    }
+    return view;
+}
+
+// --- The wrappers ---
+
+HANDLE WINAPI FakeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                              DWORD flags, HANDLE templ)
+{
+    const OwnWork own;
+    std::function<void(const char*)> before;
+    {
+        std::lock_guard<CLock> lock(g_watchMutex);
+        before = g_onCreateFileA;
+    }
+    if (before && !t_unwatched) {
+        const faults::Unwatched unwatched;
+        before(path);
+    }
+    if (Fails(Fault::CreateFileA, true)) {
+        ::SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE h = g_real.CreateFileA(path, access, share, sa, disposition, flags, templ);
+    if (h != INVALID_HANDLE_VALUE) {
+        std::lock_guard<CLock> lock(g_watchMutex);
+        if (!g_badPath.empty() && _stricmp(path, g_badPath.c_str()) == 0)
+            g_badFiles.insert(h);
+    }
+    return h;
+}
+
+BOOL WINAPI FakeGetFileSizeEx(HANDLE file, PLARGE_INTEGER size)
+{
+    if (Fails(Fault::GetFileSizeEx)) {
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    return g_real.GetFileSizeEx(file, size);
+}
+
+bool CoversBadSector(HANDLE file, DWORD bytes, LPOVERLAPPED at)
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    if (!g_badFiles.count(file))
+        return false;
+    int64_t from = 0;
+    if (at) {
+        from = Offset(at->OffsetHigh, at->Offset);
+    } else {
+        LARGE_INTEGER zero{}, pos{};
+        g_real.SetFilePointerEx(file, zero, &pos, FILE_CURRENT);
+        from = pos.QuadPart;
+    }
+    const int64_t badPage = g_badOffset & ~static_cast<int64_t>(kPage - 1);
+    return from < badPage + static_cast<int64_t>(kPage) && badPage < from + bytes;
+}
+
+BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD got, LPOVERLAPPED at)
+{
+    if (Fails(Fault::ReadFile) || CoversBadSector(file, bytes, at)) {
+        if (got)
+            *got = 0;
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    if (Fails(Fault::ReadFileLocked)) {
+        if (got)
+            *got = 0;
+        ::SetLastError(ERROR_LOCK_VIOLATION);
+        return FALSE;
+    }
+    return g_real.ReadFile(file, buffer, bytes, got, at);
+}
+
+HANDLE WINAPI FakeCreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES sa, DWORD protect, DWORD high, DWORD low,
+                                     LPCSTR name)
+{
+    if (Fails(Fault::CreateFileMappingA)) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    HANDLE mapping = g_real.CreateFileMappingA(file, sa, protect, high, low, name);
+    const OwnWork own;
+    std::lock_guard<CLock> lock(g_watchMutex);
+    if (mapping && g_badFiles.count(file))
+        g_badMappings.insert(mapping);
+    return mapping;
+}
+
+bool TooLarge(SIZE_T bytes)
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    return g_largestView && bytes > g_largestView;
+}
+
+LPVOID WINAPI FakeMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes)
+{
+    if (Fails(Fault::MapView) || TooLarge(bytes)) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return Watched(g_real.MapViewOfFile(mapping, access, high, low, bytes), mapping, high, low, bytes);
+}
+
+LPVOID WINAPI FakeMapViewOfFileEx(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes, LPVOID at)
+{
+    if (Fails(Fault::MapView) || TooLarge(bytes)) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return Watched(g_real.MapViewOfFileEx(mapping, access, high, low, bytes, at), mapping, high, low, bytes);
+}
+
+BOOL WINAPI FakeUnmapViewOfFile(LPCVOID view)
+{
+    {
+        const OwnWork own;
+        std::lock_guard<CLock> lock(g_watchMutex);
+        g_liveViews.erase(view);
+    }
+    return g_real.UnmapViewOfFile(view);
+}
+
+BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED at)
+{
+    if (Fails(Fault::WriteFile)) {
+        if (written)
+            *written = 0;
+        ::SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return g_real.WriteFile(file, buffer, bytes, written, at);
+}
+
+BOOL WINAPI FakeSetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position, DWORD method)
+{
+    if (Fails(Fault::SetFilePointerEx)) {
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    return g_real.SetFilePointerEx(file, distance, position, method);
+}
+
+BOOL WINAPI FakeSetEndOfFile(HANDLE file)
+{
+    if (Fails(Fault::SetEndOfFile)) {
+        ::SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return g_real.SetEndOfFile(file);
+}
+
+BOOL WINAPI FakeLockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at)
+{
+    if (Fails(Fault::LockFileEx)) {
+        ::SetLastError(ERROR_LOCK_VIOLATION);
+        return FALSE;
+    }
+    return g_real.LockFileEx(file, flags, reserved, low, high, at);
+}
+
+HANDLE WINAPI FakeFindFirstFileW(LPCWSTR spec, LPWIN32_FIND_DATAW data)
+{
+    if (Fails(Fault::FindFirstFileW)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return g_real.FindFirstFileW(spec, data);
+}
+
+BOOL WINAPI FakeFindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data)
+{
+    if (Fails(Fault::FindNextFileW)) {
+        ::SetLastError(ERROR_NETNAME_DELETED);
+        return FALSE;
+    }
+    return g_real.FindNextFileW(find, data);
+}
+
+BOOL WINAPI FakeGetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (Fails(Fault::GetFileInformationByHandle)) {
+        ::SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    const BOOL ok = g_real.GetFileInformationByHandle(file, info);
+    if (ok && Fails(Fault::FileIndexZero))
+        info->nFileIndexHigh = info->nFileIndexLow = 0;
+    return ok;
+}
+
+BOOL WINAPI FakeCloseHandle(HANDLE h)
+{
+    {
+        const OwnWork own;
+        std::lock_guard<CLock> lock(g_watchMutex);
+        g_badFiles.erase(h);
+        g_badMappings.erase(h);
+    }
+    return g_real.CloseHandle(h);
+}
+
+HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID arg,
+                               DWORD flags, LPDWORD id)
+{
+    if (Fails(Fault::ThreadCreation)) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return g_real.CreateThread(sa, stack, start, arg, flags, id);
+}
+
+// Points every entry of this executable's import table that holds real at fake.
+template <class F>
+void Patch(F& saved, const char* dll, const char* name, F fake)
+{
+    const FARPROC proc = ::GetProcAddress(::GetModuleHandleA(dll), name);
+    saved = reinterpret_cast<F>(reinterpret_cast<void*>(proc));
+    auto* base = reinterpret_cast<unsigned char*>(::GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
+        for (auto* slot = reinterpret_cast<uintptr_t*>(base + d->FirstThunk); *slot; ++slot) {
+            if (*slot != reinterpret_cast<uintptr_t>(proc))
+                continue;
+            DWORD old = 0;
+            ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+            *slot = reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(fake));
+            ::VirtualProtect(slot, sizeof *slot, old, &old);
+        }
+    }
+}
+
+}  // namespace
+
+const char* FaultName(Fault fault)
+{
+    switch (fault) {
+    case Fault::None: return "None";
+    case Fault::CreateFileA: return "CreateFileA";
+    case Fault::GetFileSizeEx: return "GetFileSizeEx";
+    case Fault::ReadFile: return "ReadFile";
+    case Fault::ReadFileLocked: return "ReadFileLocked";
+    case Fault::CreateFileMappingA: return "CreateFileMappingA";
+    case Fault::MapView: return "MapViewOfFile(Ex)";
+    case Fault::WriteFile: return "WriteFile";
+    case Fault::SetFilePointerEx: return "SetFilePointerEx";
+    case Fault::SetEndOfFile: return "SetEndOfFile";
+    case Fault::LockFileEx: return "LockFileEx";
+    case Fault::FindFirstFileW: return "FindFirstFileW";
+    case Fault::FindNextFileW: return "FindNextFileW";
+    case Fault::GetFileInformationByHandle: return "GetFileInformationByHandle";
+    case Fault::FileIndexZero: return "FileIndexZero";
+    case Fault::ThreadCreation: return "ThreadCreation";
+    case Fault::Allocation: return "Allocation";
+    }
+    return "?";
+}
+
+namespace faults {
+
+void Install()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        MessageBoxAnswerer::s_aroundAnswer = [](bool entering) { t_unwatched += entering ? 1 : -1; };
+        const char* k = "kernel32.dll";
+        Patch(g_real.CreateFileA, k, "CreateFileA", &FakeCreateFileA);
+        Patch(g_real.GetFileSizeEx, k, "GetFileSizeEx", &FakeGetFileSizeEx);
+        Patch(g_real.ReadFile, k, "ReadFile", &FakeReadFile);
+        Patch(g_real.CreateFileMappingA, k, "CreateFileMappingA", &FakeCreateFileMappingA);
+        Patch(g_real.MapViewOfFile, k, "MapViewOfFile", &FakeMapViewOfFile);
+        Patch(g_real.MapViewOfFileEx, k, "MapViewOfFileEx", &FakeMapViewOfFileEx);
+        Patch(g_real.UnmapViewOfFile, k, "UnmapViewOfFile", &FakeUnmapViewOfFile);
+        Patch(g_real.WriteFile, k, "WriteFile", &FakeWriteFile);
+        Patch(g_real.SetFilePointerEx, k, "SetFilePointerEx", &FakeSetFilePointerEx);
+        Patch(g_real.SetEndOfFile, k, "SetEndOfFile", &FakeSetEndOfFile);
+        Patch(g_real.LockFileEx, k, "LockFileEx", &FakeLockFileEx);
+        Patch(g_real.FindFirstFileW, k, "FindFirstFileW", &FakeFindFirstFileW);
+        Patch(g_real.FindNextFileW, k, "FindNextFileW", &FakeFindNextFileW);
+        Patch(g_real.GetFileInformationByHandle, k, "GetFileInformationByHandle", &FakeGetFileInformationByHandle);
+        Patch(g_real.CloseHandle, k, "CloseHandle", &FakeCloseHandle);
+        Patch(g_real.CreateThread, k, "CreateThread", &FakeCreateThread);
+    });
+}
+
+void Arm(Fault fault, int k)
+{
+    Install();
+    g_armed = Fault::None;
+    g_calls = 0;
+    g_failAt = k;
+    g_armed = fault;
+}
+
+void Disarm()
+{
+    g_armed = Fault::None;
+}
+
+int Calls()
+{
+    return g_calls;
+}
+
+Unwatched::Unwatched()
+{
+    ++t_unwatched;
+}
+
+Unwatched::~Unwatched()
+{
+    --t_unwatched;
+}
+
+void OnCreateFileA(std::function<void(const char*)> call)
+{
+    Install();
+    std::lock_guard<CLock> lock(g_watchMutex);
+    g_onCreateFileA = std::move(call);
+}
+
+void SetBadSector(const std::string& path, int64_t offset)
+{
+    Install();
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The program's handler is installed with its first guarded read; this one must
+        // come before it.
+        char byte = 0;
+        ReadGuarded(&byte, 1, [](void*) {}, nullptr);
+        ::AddVectoredExceptionHandler(1, AsInPageError);
+    });
+    std::lock_guard<CLock> lock(g_watchMutex);
+    g_badPath = offset < 0 ? std::string() : path;
+    g_badOffset = offset;
+    g_badFiles.clear();
+    g_badMappings.clear();
+    g_badPages.clear();
+}
+
+void SetLargestView(SIZE_T bytes)
+{
+    Install();
+    std::lock_guard<CLock> lock(g_watchMutex);
+    g_largestView = bytes;
+}
+
+int TakePeakViews()
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    const int peak = g_peakViews;
+    g_peakViews = static_cast<int>(g_liveViews.size());
+    return peak;
+}
+
+}  // namespace faults
+
+// Every allocation of the test program, the product's included, comes here.
+void* operator new(std::size_t bytes)
+{
+    if (Fails(Fault::Allocation))
+        throw std::bad_alloc();
+    if (void* p = std::malloc(bytes ? bytes : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}

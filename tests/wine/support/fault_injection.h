@@ -1,0 +1,71 @@
+// Makes the system calls the program makes fail, one at a time, in the test program:
+// the program's own calls go through this executable's import table, which is pointed
+// at wrappers that count each call of the chosen function and fail the k-th one with
+// the error a real failure gives. Allocation fails through a counting operator new.
+// Nothing of this is in the product.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+enum class Fault {
+    None,
+    CreateFileA,
+    GetFileSizeEx,
+    ReadFile,
+    ReadFileLocked,  // ReadFile failing on a range another program locked
+    CreateFileMappingA,
+    MapView,  // MapViewOfFile and MapViewOfFileEx, counted together
+    WriteFile,
+    SetFilePointerEx,
+    SetEndOfFile,
+    LockFileEx,
+    FindFirstFileW,
+    FindNextFileW,
+    GetFileInformationByHandle,
+    FileIndexZero,  // GetFileInformationByHandle succeeding with file index 0
+    ThreadCreation,
+    Allocation,
+};
+
+const char* FaultName(Fault fault);
+
+namespace faults {
+
+// Points the import table at the wrappers (once); they pass every call on unless armed.
+void Install();
+// From now on counts the calls of fault's function and fails the k-th (k >= 1).
+void Arm(Fault fault, int k);
+void Disarm();
+// Calls of the armed function since Arm.
+int Calls();
+
+// Allocations of the calling thread are not counted while one of these lives: for the
+// test's own code that runs inside a run, such as the hook that answers boxes.
+class Unwatched {
+public:
+    Unwatched();
+    ~Unwatched();
+    Unwatched(const Unwatched&) = delete;
+    Unwatched& operator=(const Unwatched&) = delete;
+};
+
+// Called before each CreateFileA the program makes, with the path, while set.
+void OnCreateFileA(std::function<void(const char* path)> call);
+
+// Makes the bytes of the file at path (as the program names it) from offset on, up to
+// the end of that page, unreadable as a bad sector is: ReadFile of a range that covers
+// them fails with ERROR_IO_DEVICE, and reading them through a mapped view raises an
+// in-page error. -1 to stop.
+void SetBadSector(const std::string& path, int64_t offset);
+
+// Views of a file mapping larger than this cannot be mapped for lack of address space
+// (0: no limit).
+void SetLargestView(SIZE_T bytes);
+// The most views mapped at the same time since the last call.
+int TakePeakViews();
+
+}  // namespace faults
