@@ -103,7 +103,10 @@ TEST_F(LargeFileRunTest, OccurrenceInTheLastBytesIsFoundAndReplaced)
 
     Patterns("35 4E 36 4E", "43 4F 44 4F");
     // The search takes seconds: meanwhile the dialog looks at its queue and paints what
-    // needs it, before any box of the run is up.
+    // needs it, before any box of the run is up. What another program sends it then is
+    // handled too: a new find pattern set meanwhile changes neither what is searched
+    // for nor what the write checks (the file is zeros wherever it does not hold the
+    // pattern, so searching for "00 00" would stop at once).
     enum Painted { kNot, kDuringTheSearch, kOnlyOnceABoxWasUp };
     std::atomic<Painted> painted{kNot};
     std::thread watcher([this, &painted, thread = ::GetCurrentThreadId()] {
@@ -115,10 +118,12 @@ TEST_F(LargeFileRunTest, OccurrenceInTheLastBytesIsFoundAndReplaced)
                 painted = BoxIsUp(thread) ? kOnlyOnceABoxWasUp : kDuringTheSearch;
             ::Sleep(5);
         }
+        ::SendMessageW(Item(IDC_FIND_HEX), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"00 00"));
     });
     Start({IDYES, IDNO});
     watcher.join();
     EXPECT_EQ(painted, kDuringTheSearch);
+    EXPECT_EQ(TextW(IDC_FIND_HEX), L"00 00");
     ASSERT_EQ(Boxes().size(), 2u) << Said();
     ExpectBox(0, Ask(file, L"0x13FFFFFFF"), MB_ICONQUESTION, kYesNo);
     ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);

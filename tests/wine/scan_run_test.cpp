@@ -1,8 +1,10 @@
 // Start on the real dialog: the per-file dialogue of finding, confirming, writing and
 // continuing, for one file and for a directory walk, with the boxes answered for real.
+#include "tests/wine/support/fault_injection.h"
 #include "tests/wine/support/process_counts.h"
 #include "tests/wine/support/scan_run_fixture.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -231,6 +233,42 @@ TEST_F(ScanRunTest, WriteThatRunsOutOfDiskSpaceIsReportedAndTheFileKeepsItsBytes
     EXPECT_EQ(ReadFileBytes(file), before);
 }
 
+TEST_F(ScanRunTest, FileChangedWhileTheQuestionIsUpIsWrittenWhereThePatternIsNow)
+{
+    // Another program inserts two bytes before the pattern while the question is up:
+    // the write finds other bytes at the offset asked about, writes nothing there,
+    // and the file's dialogue goes on from where the pattern is now.
+    const std::string file = dir.File("s.bin", BytesOf("..AB.."));
+    SetText(IDC_PATH, file);
+    Patterns("41 42", "59 5A");
+    bool changed = false;
+    answerer()->SetOnShow([&](const ShownBox&) {
+        if (!changed)
+            WriteFileBytes(file, BytesOf("xx..AB.."));
+        changed = true;
+    });
+    Start({IDYES, IDYES, IDNO});
+    ASSERT_EQ(Boxes().size(), 3u) << Said();
+    ExpectBox(0, Ask(file, L"0x00000002"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(1, Ask(file, L"0x00000004"), MB_ICONQUESTION, kYesNo);
+    ExpectBox(2, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("xx..YZ.."));
+
+    // The pattern gone meanwhile: nothing is written, and the file has no pattern.
+    WriteFileBytes(file, BytesOf("..AB.."));
+    answerer()->Clear();
+    changed = false;
+    answerer()->SetOnShow([&](const ShownBox&) {
+        if (!changed)
+            WriteFileBytes(file, BytesOf("..ab.."));
+        changed = true;
+    });
+    Start({IDYES});
+    ASSERT_EQ(Boxes().size(), 2u) << Said();
+    ExpectBox(1, kNotFound, MB_ICONINFORMATION, kOk);
+    EXPECT_EQ(ReadFileBytes(file), BytesOf("..ab.."));
+}
+
 TEST_F(ScanRunTest, TypedNameTheCodePageCannotSpellIsSearchedNeverItsLookAlike)
 {
     const UnspellableBesideLookAlike files(dir.path());
@@ -409,6 +447,36 @@ TEST_F(WalkTest, SearchingAheadReportsWhatAWalkFileByFileWould)
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(Boxes()[i].text, expected[i]) << i;
     EXPECT_EQ(ReadFileBytes(top + "\\d0\\f013x.bin")[13 % 17], 'Y');
+}
+
+TEST_F(WalkTest, FileChangedAfterItWasSearchedAheadIsWrittenWhereThePatternIsNow)
+{
+    // The walk is held up by a slow first file while b.bin is searched ahead; then
+    // another program inserts two bytes before b.bin's pattern. Without a question the
+    // write comes at once: it must land where the pattern is now.
+    const std::string slow = dir.File("tree\\a.slow", BytesOf("nothing"));
+    const std::string b = dir.File("tree\\b.bin", BytesOf("..AB.."));
+    std::atomic<bool> bSearched{false};
+    faults::OnCreateFileA([&](const char* path) {
+        const std::string opened = path;
+        if (opened == b) {
+            bSearched = true;
+        } else if (opened == slow) {
+            for (int i = 0; i < 500 && !bSearched; ++i)
+                ::Sleep(10);
+            ::Sleep(200);  // b.bin is read and closed meanwhile
+            WriteFileBytes(b, BytesOf("xx..AB.."));
+        }
+    });
+    SetChecked(IDC_ASK, false);
+    SetText(IDC_PATH, dir / "tree");
+    Patterns("41 42", "59 5A");
+    Start({IDNO});
+    faults::OnCreateFileA(nullptr);
+    EXPECT_TRUE(bSearched);
+    ASSERT_EQ(Boxes().size(), 1u) << Said();
+    ExpectBox(0, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(b), BytesOf("xx..YZ.."));
 }
 
 TEST_F(WalkTest, FileNamedOutsideTheCodePageIsStillSearchedAndPatched)

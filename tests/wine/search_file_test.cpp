@@ -3,11 +3,16 @@
 #include "engine/find_pattern.h"
 #include "engine/read_guard.h"
 #include "engine/search_file.h"
+#include "tests/wine/support/fault_injection.h"
 #include "tests/wine/support/large_file.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -151,6 +156,29 @@ TEST(ReadGuardTest, InPageErrorInsideTheRangeFailsTheReadAndNothingElseIsCaught)
     EXPECT_EQ(g_unhandled, 2);
 }
 
+// Each thread's guard catches the errors of its own range only, and says which byte
+// failed, however many threads read at once.
+TEST(ReadGuardTest, ThreadsReadingAtOnceEachGetTheirOwnFailure)
+{
+    constexpr int kThreads = 8;
+    static unsigned char bytes[kThreads][256];
+    std::atomic<int> right{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &right] {
+            for (int i = 0; i < 200; ++i) {
+                FailingRead read{bytes[t] + (t * 31 + i) % 256};
+                const void* failedAt = nullptr;
+                const bool ok = ReadGuarded(bytes[t], sizeof bytes[t], FailingRead::Run, &read, &failedAt);
+                right += !ok && failedAt == read.at && !read.after;
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(right, kThreads * 200);
+}
+
 // Large files are sparse: only the pattern's pages hold data.
 class LargeFileTest : public ::testing::Test {
 protected:
@@ -172,6 +200,78 @@ TEST_F(LargeFileTest, LowestOffsetWinsAcrossViews)
     WriteBytesAt(file, 2 * kSearchViewBytes + 5, BytesOf("AB"));
     WriteBytesAt(file, kSearchViewBytes + 7, BytesOf("AB"));
     EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), kSearchViewBytes + 7);
+}
+
+// A sector that cannot be read (made so through the test's seam: Wine has no bad
+// sectors) fails a search only where the search has to read it: an occurrence before
+// it is found, also when the bytes are read ahead of the search or the file is read
+// whole; an occurrence after it is not, and the file counts as unreadable.
+TEST_F(LargeFileTest, UnreadableSectorFailsTheSearchOnlyWhereItMustBeRead)
+{
+    struct Case {
+        int64_t size, occurrence, bad;
+        int64_t expected;
+    };
+    const int64_t MiB = 1 << 20;
+    const Case cases[] = {
+        {1 * MiB, 100 << 10, 800 << 10, 100 << 10},                        // read whole: mapped instead
+        {8 * MiB, 1 * MiB, 6 * MiB, 1 * MiB},                              // one view
+        {70 * MiB, 33 * MiB + 5, 60 * MiB, 33 * MiB + 5},                  // a view read ahead
+        {70 * MiB, 50 * MiB, 40 * MiB, SEARCH_OPEN_FAILED},                // the bad sector first
+        {70 * MiB, 2 * kSearchViewBytes - 1, 2 * kSearchViewBytes + 9, SEARCH_OPEN_FAILED},
+    };
+    for (const Case& c : cases) {
+        MakeSparseFile(file, c.size);
+        WriteBytesAt(file, c.occurrence, BytesOf("AB"));
+        faults::SetBadSector(file, c.bad);
+        EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), c.expected) << c.size << " " << c.occurrence << " " << c.bad;
+        faults::SetBadSector(file, -1);
+    }
+}
+
+// Reads that fail (a range another program locked, which a mapped view reads past; a
+// device error) are searched through a mapped view instead. Wine enforces no locks on
+// reads: the failure comes from the seam.
+TEST_F(LargeFileTest, FileThatCannotBeReadIsSearchedThroughAView)
+{
+    MakeSparseFile(file, 64 << 10);
+    WriteBytesAt(file, 1000, BytesOf("AB"));
+    for (Fault fault : {Fault::ReadFileLocked, Fault::ReadFile}) {
+        faults::Arm(fault, 1);
+        EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), 1000) << FaultName(fault);
+        EXPECT_EQ(faults::Calls(), 1) << FaultName(fault);
+        faults::Disarm();
+    }
+}
+
+// Where address space is short, views are mapped smaller; in a 32-bit process one file
+// at a time is searched through views, however many searchers there are.
+TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
+{
+    MakeSparseFile(file, 3 * kSearchViewBytes);
+    WriteBytesAt(file, 3 * kSearchViewBytes - 2, BytesOf("AB"));
+    faults::SetLargestView(kSmallestViewBytes);
+    EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), 3 * kSearchViewBytes - 2);
+    faults::SetLargestView(kSmallestViewBytes - 1);
+    EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), SEARCH_OPEN_FAILED) << "smaller than the smallest view";
+    faults::SetLargestView(0);
+
+    faults::TakePeakViews();
+    std::vector<std::thread> searchers;
+    std::atomic<int> found{0};
+    for (int i = 0; i < 4; ++i) {
+        searchers.emplace_back([this, &found] {
+            int32_t table[256];
+            FileSearcher searcher(table);
+            found += searcher.Search(file.c_str(), kAB, 2) == 3 * kSearchViewBytes - 2;
+        });
+    }
+    for (std::thread& t : searchers)
+        t.join();
+    EXPECT_EQ(found, 4);
+    if (sizeof(void*) == 4) {
+        EXPECT_LE(faults::TakePeakViews(), 2);
+    }
 }
 
 }  // namespace

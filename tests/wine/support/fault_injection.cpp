@@ -27,9 +27,9 @@ struct OwnWork {
 };
 
 // True when this call of fault's function is the one to fail.
-bool Fails(Fault fault, bool ownWork = false)
+bool Fails(Fault fault)
 {
-    if (g_armed.load() != fault || t_unwatched > (ownWork ? 1 : 0))
+    if (g_armed.load() != fault || t_unwatched)
         return false;
     return ++g_calls == g_failAt.load();
 }
@@ -112,22 +112,25 @@ void* Watched(void* view, HANDLE mapping, DWORD offsetHigh, DWORD offsetLow, SIZ
 HANDLE WINAPI FakeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                               DWORD flags, HANDLE templ)
 {
-    const OwnWork own;
-    std::function<void(const char*)> before;
-    {
-        std::lock_guard<CLock> lock(g_watchMutex);
-        before = g_onCreateFileA;
+    if (!t_unwatched) {
+        std::function<void(const char*)> before;
+        {
+            const OwnWork own;
+            std::lock_guard<CLock> lock(g_watchMutex);
+            before = g_onCreateFileA;
+        }
+        if (before) {
+            const faults::Unwatched unwatched;
+            before(path);
+        }
     }
-    if (before && !t_unwatched) {
-        const faults::Unwatched unwatched;
-        before(path);
-    }
-    if (Fails(Fault::CreateFileA, true)) {
+    if (Fails(Fault::CreateFileA)) {
         ::SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
     HANDLE h = g_real.CreateFileA(path, access, share, sa, disposition, flags, templ);
     if (h != INVALID_HANDLE_VALUE) {
+        const OwnWork own;
         std::lock_guard<CLock> lock(g_watchMutex);
         if (!g_badPath.empty() && _stricmp(path, g_badPath.c_str()) == 0)
             g_badFiles.insert(h);
