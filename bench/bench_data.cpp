@@ -125,9 +125,21 @@ std::vector<unsigned char> MakeBenchData(DataKind kind, size_t size, uint32_t se
     return out;
 }
 
-std::vector<unsigned char> MakeAbsentPattern(DataKind kind, const std::vector<unsigned char>& data,
-                                             int32_t n, uint32_t seed)
+const char* PatternShapeName(PatternShape shape)
 {
+    switch (shape) {
+    case PatternShape::Middle: return "middle";
+    case PatternShape::Last: return "last";
+    case PatternShape::Spaces: return "spaces";
+    }
+    return "?";
+}
+
+std::vector<unsigned char> MakeAbsentPattern(DataKind kind, const std::vector<unsigned char>& data,
+                                             int32_t n, uint32_t seed, PatternShape shape)
+{
+    if (shape == PatternShape::Spaces)
+        return std::vector<unsigned char>(static_cast<size_t>(n), ' ');
     std::vector<unsigned char> pattern(static_cast<size_t>(n), kAbsentByte);
     if (n <= 1 || data.size() < static_cast<size_t>(n))
         return pattern;
@@ -142,6 +154,6 @@ std::vector<unsigned char> MakeAbsentPattern(DataKind kind, const std::vector<un
     }
     std::copy(data.begin() + static_cast<std::ptrdiff_t>(start),
               data.begin() + static_cast<std::ptrdiff_t>(start) + n, pattern.begin());
-    pattern[static_cast<size_t>(n) / 2] = kAbsentByte;
+    pattern[shape == PatternShape::Last ? static_cast<size_t>(n) - 1 : static_cast<size_t>(n) / 2] = kAbsentByte;
     return pattern;
 }

@@ -1,11 +1,12 @@
 // Figures for the engine as the program runs it, under Windows or Wine:
 //
 //   engine_bench make-file PATH MIB       writes MIB MiB of English-like text
-//   engine_bench file PATH RUNS N...      for each pattern length N: SearchFile over the
-//                                         file against FindPattern over its first
-//                                         kMemoryBytes in memory; writes PATH.N.pat for grep
 //   engine_bench tree DIR RUNS HEX        Start on the real dialog in directory mode
 //                                         over DIR, HEX the find pattern (absent)
+//   engine_bench start-each DIR HEX       the same, once for every line read from the
+//                                         input, printing its seconds: the caller can
+//                                         drop the files from the page cache between
+//                                         runs of one program
 //   engine_bench floor DIR RUNS           what the system allows a walk of DIR: each
 //                                         file opened, read with one ReadFile and closed,
 //                                         on two threads
@@ -34,9 +35,6 @@ namespace {
 
 // The big file is written in blocks of this size; the pattern is taken from the first.
 constexpr size_t kBlockBytes = size_t(64) << 20;
-// The in-memory search runs over this much of the file: a 32-bit process has no room
-// for the whole of it.
-constexpr size_t kMemoryBytes = size_t(256) << 20;
 
 struct BenchApp : CReplaceApp {
     BenchApp() { SetDialogBkColor(RGB(245, 245, 245), RGB(0, 0, 0)); }
@@ -71,33 +69,6 @@ double MedianSeconds(int runs, F run)
     return Median(times);
 }
 
-// The first bytes of a file, at most limit of them, in one heap block; empty when the
-// file cannot be read.
-std::vector<unsigned char> ReadStart(const char* path, size_t limit)
-{
-    std::vector<unsigned char> bytes;
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    const int64_t length = QueryFileLength(file);
-    if (length <= 0) {
-        ::CloseHandle(file);
-        return bytes;
-    }
-    bytes.resize(std::min(static_cast<size_t>(length), limit));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        if (!::ReadFile(file, bytes.data() + done, want, &got, nullptr) || got == 0)
-            break;
-        done += got;
-    }
-    ::CloseHandle(file);
-    bytes.resize(done);
-    return bytes;
-}
-
 int64_t FileLength(const char* path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -129,48 +100,6 @@ int MakeFile(const char* path, int mib)
             std::fprintf(stderr, "cannot write %s\n", path);
             return 1;
         }
-    }
-    return 0;
-}
-
-// A pattern of n bytes absent from the file; one grep takes as one line.
-std::vector<unsigned char> PatternFor(const std::vector<unsigned char>& block, int32_t n)
-{
-    for (uint32_t seed = 7;; ++seed) {
-        std::vector<unsigned char> pattern = MakeAbsentPattern(DataKind::Text, block, n, seed);
-        if (std::find(pattern.begin(), pattern.end(), '\n') == pattern.end())
-            return pattern;
-    }
-}
-
-int SearchFileAgainstMemory(const char* path, int runs, const std::vector<int32_t>& lengths)
-{
-    const std::vector<unsigned char> memory = ReadStart(path, kMemoryBytes);
-    const int64_t length = FileLength(path);
-    if (memory.size() < kBlockBytes || length < static_cast<int64_t>(memory.size())) {
-        std::fprintf(stderr, "cannot read %s\n", path);
-        return 1;
-    }
-    const std::vector<unsigned char> block(memory.begin(), memory.begin() + kBlockBytes);
-    for (int32_t n : lengths) {
-        const std::vector<unsigned char> pattern = PatternFor(block, n);
-        WriteAll(std::string(path) + "." + std::to_string(n) + ".pat", pattern.data(), pattern.size());
-
-        int64_t fromFile = 0, inMemory = 0;
-        const double fileSeconds = MedianSeconds(runs, [&] { fromFile = SearchFile(path, pattern.data(), n); });
-        const double memorySeconds = MedianSeconds(runs, [&] {
-            BuildShiftTable(pattern.data(), n, g_shiftTable);
-            inMemory = FindPattern(memory.data(), pattern.data(), g_shiftTable,
-                                   static_cast<int64_t>(memory.size()), n);
-        });
-        if (fromFile != SEARCH_NOT_FOUND || inMemory != SEARCH_NOT_FOUND) {
-            std::fprintf(stderr, "pattern of %d bytes found: %lld %lld\n", n, static_cast<long long>(fromFile),
-                         static_cast<long long>(inMemory));
-            return 1;
-        }
-        std::printf("file n=%d bytes=%lld search_file_gbps=%.2f find_pattern_gbps=%.2f\n", n,
-                    static_cast<long long>(length), static_cast<double>(length) / 1e9 / fileSeconds,
-                    static_cast<double>(memory.size()) / 1e9 / memorySeconds);
     }
     return 0;
 }
@@ -227,32 +156,67 @@ int Floor(const char* dir, int runs)
     return 0;
 }
 
-// Presses Start on the real dialog in directory mode. The pattern must be absent:
-// a file that holds it would open a message box, which waits for an answer.
+// The real dialog, set up to press Start in directory mode over dir with an absent
+// pattern: a file that held it would open a message box, which waits for an answer.
+class WalkDialog {
+public:
+    WalkDialog(const char* dir, const char* hex)
+    {
+        // The dialog takes its first argument as the target; it has none here.
+        const int savedArgc = __argc;
+        __argc = 1;
+        m_created = m_dlg.Create();
+        __argc = savedArgc;
+        if (!m_created)
+            return;
+        ::SetDlgItemTextA(m_dlg.GetSafeHwnd(), IDC_PATH, dir);
+        ::SetDlgItemTextA(m_dlg.GetSafeHwnd(), IDC_FIND_HEX, hex);
+        ::SetDlgItemTextA(m_dlg.GetSafeHwnd(), IDC_REPLACE_HEX, "");
+        ::CheckDlgButton(m_dlg.GetSafeHwnd(), IDC_OPEN_DIR, BST_CHECKED);
+    }
+    ~WalkDialog()
+    {
+        if (m_created)
+            ::DestroyWindow(m_dlg.GetSafeHwnd());
+    }
+    bool Created() const { return m_created; }
+    void Start()
+    {
+        ::SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(m_dlg.GetSafeHwnd(), IDC_START)));
+    }
+
+private:
+    CReplaceDlg m_dlg;
+    bool m_created = false;
+};
+
 int WalkTree(const char* dir, int runs, const char* hex)
 {
     const int files = CountFiles(dir);
-    // The dialog takes its first argument as the target; it has none here.
-    const int savedArgc = __argc;
-    __argc = 1;
-    CReplaceDlg dlg;
-    const BOOL created = dlg.Create();
-    __argc = savedArgc;
-    if (!created) {
+    WalkDialog dlg(dir, hex);
+    if (!dlg.Created()) {
         std::fprintf(stderr, "cannot create the dialog\n");
         return 1;
     }
-    ::SetDlgItemTextA(dlg.GetSafeHwnd(), IDC_PATH, dir);
-    ::SetDlgItemTextA(dlg.GetSafeHwnd(), IDC_FIND_HEX, hex);
-    ::SetDlgItemTextA(dlg.GetSafeHwnd(), IDC_REPLACE_HEX, "");
-    ::CheckDlgButton(dlg.GetSafeHwnd(), IDC_OPEN_DIR, BST_CHECKED);
+    const double seconds = MedianSeconds(runs, [&] { dlg.Start(); });
+    std::printf("tree files=%d files_per_second=%.0f seconds=%.6f\n", files, files / seconds, seconds);
+    return 0;
+}
 
-    const double seconds = MedianSeconds(runs, [&] {
-        ::SendMessageA(dlg.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(dlg.GetSafeHwnd(), IDC_START)));
-    });
-    ::DestroyWindow(dlg.GetSafeHwnd());
-    std::printf("tree files=%d files_per_second=%.0f\n", files, files / seconds);
+int StartEach(const char* dir, const char* hex)
+{
+    WalkDialog dlg(dir, hex);
+    if (!dlg.Created()) {
+        std::fprintf(stderr, "cannot create the dialog\n");
+        return 1;
+    }
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin)) {
+        const double seconds = MedianSeconds(1, [&] { dlg.Start(); });
+        std::printf("seconds=%.6f\n", seconds);
+        std::fflush(stdout);
+    }
     return 0;
 }
 
@@ -324,8 +288,8 @@ void Usage()
 {
     std::fprintf(stderr,
                  "usage: engine_bench make-file PATH MIB\n"
-                 "       engine_bench file PATH RUNS N...\n"
                  "       engine_bench tree DIR RUNS HEX\n"
+                 "       engine_bench start-each DIR HEX\n"
                  "       engine_bench floor DIR RUNS\n"
                  "       engine_bench read-or-map DIR RUNS\n");
 }
@@ -337,14 +301,10 @@ int main(int argc, char** argv)
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "make-file" && argc == 4)
         return MakeFile(argv[2], std::atoi(argv[3]));
-    if (command == "file" && argc >= 5) {
-        std::vector<int32_t> lengths;
-        for (int i = 4; i < argc; ++i)
-            lengths.push_back(std::atoi(argv[i]));
-        return SearchFileAgainstMemory(argv[2], std::atoi(argv[3]), lengths);
-    }
     if (command == "tree" && argc == 5)
         return WalkTree(argv[2], std::atoi(argv[3]), argv[4]);
+    if (command == "start-each" && argc == 4)
+        return StartEach(argv[2], argv[3]);
     if (command == "floor" && argc == 4)
         return Floor(argv[2], std::atoi(argv[3]));
     if (command == "read-or-map" && argc == 4)

@@ -24,7 +24,6 @@ set(BYTEWREN_CORE_SOURCES
   app/replace_app.cpp
   app/replace_dlg.cpp
   app/control_ops.cpp
-  engine/find_pattern.cpp
   engine/offset_text.cpp
   engine/search_file.cpp
   engine/read_guard.cpp
@@ -42,6 +41,8 @@ set(BYTEWREN_CORE_SOURCES
   target/command_line.cpp
 )
 list(TRANSFORM BYTEWREN_CORE_SOURCES PREPEND ${PROJECT_SOURCE_DIR}/)
+include(${PROJECT_SOURCE_DIR}/cmake/matcher_sources.cmake)
+list(APPEND BYTEWREN_CORE_SOURCES ${BYTEWREN_MATCHER_SOURCES})
 
 add_library(bytewren_core STATIC ${BYTEWREN_CORE_SOURCES})
 target_include_directories(bytewren_core PUBLIC ${PROJECT_SOURCE_DIR})

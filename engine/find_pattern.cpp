@@ -1,6 +1,13 @@
 #include "engine/find_pattern.h"
 
+#include "engine/byte_ranks.h"
+#include "engine/find_pattern_internal.h"
+
 #include <algorithm>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
 
 int32_t g_shiftTable[256];
 
@@ -16,7 +23,8 @@ void BuildShiftTable(const unsigned char* pattern, int32_t n, int32_t* table)
 
 namespace {
 
-using Byte = unsigned char;
+using find_pattern_detail::Byte;
+using find_pattern_detail::Needle;
 
 // The interleaved search splits the range between this many lanes; a lane that has
 // finished takes over half of the largest range left, down to ranges of this size.
@@ -137,7 +145,94 @@ const Byte* SearchInterleaved(const Pattern& p, const Byte* begin, const Byte* e
     return best < end ? best : nullptr;
 }
 
+// The two rarest bytes of the pattern by the ranking of engine/byte_ranks.h: the
+// vector search tests them first.
+void ChooseRareBytes(Needle& needle)
+{
+    int32_t rare1 = 0;
+    for (int32_t i = 1; i < needle.n; ++i) {
+        if (kByteRank[needle.bytes[i]] < kByteRank[needle.bytes[rare1]])
+            rare1 = i;
+    }
+    int32_t rare2 = rare1 == 0 ? needle.n - 1 : 0;
+    for (int32_t i = 0; i < needle.n; ++i) {
+        if (i != rare1 && kByteRank[needle.bytes[i]] < kByteRank[needle.bytes[rare2]])
+            rare2 = i;
+    }
+    needle.rare1 = rare1;
+    needle.rare2 = rare2;
+}
+
+bool Supported(MatcherPath path)
+{
+    switch (path) {
+    case MatcherPath::Scalar:
+        return true;
+    case MatcherPath::Sse2:
+        return BestMatcherPath() != MatcherPath::Scalar;
+    case MatcherPath::Avx2:
+        return BestMatcherPath() == MatcherPath::Avx2;
+    }
+    return false;
+}
+
+// Chosen once, as the program starts.
+MatcherPath g_path = BestMatcherPath();
+
 }  // namespace
+
+MatcherPath BestMatcherPath()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(d & bit_SSE2))
+        return MatcherPath::Scalar;
+    // AVX2 needs the processor's support and the system's consent to save the wide
+    // registers on a thread switch (XCR0 bits 1 and 2, read with xgetbv).
+    const bool avx = (c & bit_OSXSAVE) && (c & bit_AVX);
+    unsigned b7 = 0;
+    if (avx && __get_cpuid_count(7, 0, &a, &b7, &c, &d) && (b7 & bit_AVX2)) {
+        unsigned lo = 0, hi = 0;
+        __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        if ((lo & 6) == 6)
+            return MatcherPath::Avx2;
+    }
+    return MatcherPath::Sse2;
+#else
+    return MatcherPath::Scalar;
+#endif
+}
+
+bool UseMatcherPath(MatcherPath path)
+{
+    if (!Supported(path))
+        return false;
+    g_path = path;
+    return true;
+}
+
+namespace find_pattern_detail {
+
+int64_t QuickSearchStretch(const Byte* data, int64_t len, const Needle& needle, int64_t from, int64_t to,
+                           int64_t* next)
+{
+    const Pattern p{needle.bytes, needle.table, needle.n, needle.bytes[0], needle.bytes[needle.n - 1]};
+    const int64_t last = len - needle.n;
+    // Windows before the last have a byte behind them to take the shift from.
+    const int64_t end = std::min(to, last);
+    if (from < end) {
+        const Byte* found = end - from >= 2 * kLanes * kMinSplitWindows ? SearchInterleaved(p, data + from, data + end)
+                                                                        : SearchWindows(p, data + from, data + end);
+        if (found)
+            return found - data;
+    }
+    if (to > last && p.Matches(data + last))
+        return last;
+    *next = std::max(from, to);
+    return SEARCH_NOT_FOUND;
+}
+
+}  // namespace find_pattern_detail
 
 int64_t FindPattern(const unsigned char* data, const unsigned char* pattern,
                     const int32_t* table, int64_t len, int32_t n)
@@ -150,9 +245,16 @@ int64_t FindPattern(const unsigned char* data, const unsigned char* pattern,
     if (static_cast<int64_t>(n) > len)
         return SEARCH_NOT_FOUND;
 
-    const Pattern p{pattern, table, n, pattern[0], pattern[n - 1]};
     const int64_t last = len - n;  // highest window start that still fits
 
+    if (g_path != MatcherPath::Scalar && last + 1 >= find_pattern_detail::kMostVectorBytes) {
+        Needle needle{pattern, table, n, 0, 0};
+        ChooseRareBytes(needle);
+        return g_path == MatcherPath::Avx2 ? find_pattern_detail::VectorSearchAvx2(data, len, needle)
+                                           : find_pattern_detail::VectorSearchSse2(data, len, needle);
+    }
+
+    const Pattern p{pattern, table, n, pattern[0], pattern[n - 1]};
     // Every window before the last has a byte behind it to take the shift from.
     const Byte* found = last >= 2 * kLanes * kMinSplitWindows ? SearchInterleaved(p, data, data + last)
                                                        : SearchWindows(p, data, data + last);

@@ -1,4 +1,6 @@
 // Quick-search (Sunday) matcher: first occurrence of a byte pattern in a byte range.
+// Where the processor has vector instructions, ranges of more than a few dozen bytes
+// are searched with them (engine/find_pattern_vector.h), with the same results.
 // Pure byte routine: no Windows headers, builds natively for tests and benchmarks.
 #pragma once
 
@@ -17,3 +19,13 @@ void BuildShiftTable(const unsigned char* pattern, int32_t n, int32_t* table = g
 // table must have been built for this pattern. Never reads outside data[0, len).
 int64_t FindPattern(const unsigned char* data, const unsigned char* pattern,
                     const int32_t* table, int64_t len, int32_t n);
+
+// The ways FindPattern can search: the quick-search loop alone, or with SSE2 or AVX2.
+enum class MatcherPath { Scalar, Sse2, Avx2 };
+
+// The fastest way this processor, and the system's saving of its registers, allow.
+// FindPattern uses it from the start of the program.
+MatcherPath BestMatcherPath();
+// For tests and benchmarks: every later search takes path; false, changing nothing, when
+// the processor lacks it.
+bool UseMatcherPath(MatcherPath path);

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -136,10 +140,29 @@ TEST(FindPattern, DefaultGlobalTable)
               10);
 }
 
+// Every way of searching the processor allows: the quick-search loop alone, and with
+// each set of vector instructions. A way the processor lacks is skipped, and says so.
+class EveryPath : public ::testing::TestWithParam<MatcherPath> {
+protected:
+    void SetUp() override
+    {
+        if (!UseMatcherPath(GetParam()))
+            GTEST_SKIP() << "this processor cannot take that path";
+    }
+    void TearDown() override { UseMatcherPath(BestMatcherPath()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(FindPattern, EveryPath,
+                         ::testing::Values(MatcherPath::Scalar, MatcherPath::Sse2, MatcherPath::Avx2),
+                         [](const ::testing::TestParamInfo<MatcherPath>& info) {
+                             return info.param == MatcherPath::Scalar ? "Scalar"
+                                    : info.param == MatcherPath::Sse2 ? "Sse2" : "Avx2";
+                         });
+
 // Random data and patterns against the reference search. Small alphabets make
 // matches and near-misses frequent; patterns cut from the data guarantee hits
 // with the full alphabet as well.
-TEST(FindPattern, AgreesWithReferenceSearch)
+TEST_P(EveryPath, AgreesWithReferenceSearch)
 {
     const int alphabetSizes[] = {1, 2, 3, 4, 256};
     const unsigned seeds[] = {1u, 2u, 3u, 20240611u};
@@ -183,12 +206,74 @@ TEST(FindPattern, AgreesWithReferenceSearch)
     }
 }
 
-// Ranges of a few hundred KiB and more are searched by several interleaved lanes,
-// each starting on its own part of the range; a lane that finishes early takes over
-// half of what another has left. Whatever lane finds an occurrence first, the lowest
-// one must be reported.
+// Ranges around the vector widths, where the vector search starts and where its last
+// vector overlaps the one before: the pattern at the first and the last possible offset
+// and nowhere, over filler of its own bytes, so that nearly every window is a candidate
+// that fails only at its last byte. High bytes and zeros throughout.
+TEST_P(EveryPath, ShortRangesAroundTheVectorWidths)
+{
+    for (size_t n = 1; n <= 86; n += n < 8 ? 1 : 13) {
+        Bytes pattern(n, 0x80);
+        pattern[n - 1] = 0xFF;
+        if (n > 2)
+            pattern[n / 2] = 0x00;
+        for (size_t len = 0; len <= 70 + n; ++len) {
+            // Filler: the pattern but for its last byte, over and over.
+            Bytes base(len);
+            for (size_t i = 0; i < len; ++i)
+                base[i] = i % n == n - 1 ? 0xFE : pattern[i % n];
+            ASSERT_EQ(Find(base, pattern), ReferenceFind(base, pattern)) << "len " << len << ", n " << n;
+            if (len < n)
+                continue;
+            for (size_t at : {size_t(0), len - n}) {
+                Bytes data = base;
+                std::copy(pattern.begin(), pattern.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+                ASSERT_EQ(Find(data, pattern), ReferenceFind(data, pattern)) << "len " << len << ", n " << n;
+            }
+        }
+    }
+}
+
+// The range's last byte is the last of a page and the next page cannot be read: a read
+// past the range ends the test. The sanitizers see heap blocks only; this sees all.
+TEST_P(EveryPath, NeverReadsPastTheEndOfTheRange)
+{
+    const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    auto* pages = static_cast<unsigned char*>(
+        ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(::mprotect(pages + page, page, PROT_NONE), 0);
+    std::memset(pages, 'a', page);
+    for (size_t n : {1u, 2u, 3u, 17u, 86u}) {
+        Bytes pattern(n, 'a');
+        pattern[n / 2] = 'b';
+        int32_t table[256];
+        BuildShiftTable(pattern.data(), static_cast<int32_t>(n), table);
+        for (size_t len = 1; len <= 300; ++len) {
+            unsigned char* data = pages + page - len;
+            EXPECT_EQ(FindPattern(data, pattern.data(), table, static_cast<int64_t>(len), static_cast<int32_t>(n)),
+                      SEARCH_NOT_FOUND);
+            if (len >= n) {
+                data[len - n + n / 2] = 'b';  // in the last window
+                EXPECT_EQ(FindPattern(data, pattern.data(), table, static_cast<int64_t>(len), static_cast<int32_t>(n)),
+                          static_cast<int64_t>(len - n));
+                data[len - n + n / 2] = 'a';
+            }
+        }
+    }
+    ::munmap(pages, 2 * page);
+}
+
+// Without vector instructions, ranges of a few hundred KiB and more are searched by
+// several interleaved lanes, each starting on its own part of the range; a lane that
+// finishes early takes over half of what another has left. Whatever lane finds an
+// occurrence first, the lowest one must be reported.
 class LongRange : public ::testing::Test {
 protected:
+    // The lanes are the quick-search loop's, which the vector search leaves alone.
+    void SetUp() override { UseMatcherPath(MatcherPath::Scalar); }
+    void TearDown() override { UseMatcherPath(BestMatcherPath()); }
+
     static constexpr size_t kLen = 1 << 20;
     static constexpr size_t kLanes = 4;
 
