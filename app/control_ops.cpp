@@ -2,7 +2,7 @@
 // reach the dialog's controls and show message boxes.
 #include "app/replace_dlg.h"
 
-#include "app/framework/ansi_path.h"
+#include "framework/ansi_path.h"
 #include "app/static_buffers.h"
 
 #include <cstring>
@@ -63,7 +63,7 @@ int CReplaceDlg::TextLength(int id) const
 
 void CReplaceDlg::SetText(int id, const char* text) const
 {
-    // Converted here, not by the system (app/framework/ansi_path.h).
+    // Converted here, not by the system (framework/ansi_path.h).
     ::SetWindowTextW(GetDlgItem(id), WideFromAnsi(text).c_str());
 }
 

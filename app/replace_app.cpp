@@ -2,7 +2,7 @@
 
 #include "app/replace_dlg.h"
 
-#include "app/framework/com.h"
+#include "framework/com.h"
 
 namespace {
 constexpr COLORREF kDialogBackground = RGB(245, 245, 245);  // a light grey

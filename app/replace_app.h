@@ -1,7 +1,7 @@
 // CReplaceApp: runs the main dialog and ends the program when it closes.
 #pragma once
 
-#include "app/framework/win_app.h"
+#include "framework/win_app.h"
 
 class CReplaceApp : public CWinApp {
 public:

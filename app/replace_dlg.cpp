@@ -1,6 +1,6 @@
 #include "app/replace_dlg.h"
 
-#include "app/framework/win_app.h"
+#include "framework/win_app.h"
 #include "target/command_line.h"
 
 #include <imm.h>

@@ -3,7 +3,7 @@
 // views of each pattern), target/ (path intake and browsing).
 #pragma once
 
-#include "app/framework/dialog.h"
+#include "framework/dialog.h"
 #include "engine/find_pattern.h"
 #include "engine/pattern_bytes.h"
 #include "engine/search_file.h"
@@ -29,7 +29,7 @@ public:
     int ReadText(int id, char* buf) const;
     int ReadTextW(int id, wchar_t* buf) const;
     // Reads a path the way ReadText does, but never as a look-alike of a name the code
-    // page cannot spell (app/framework/ansi_path.h).
+    // page cannot spell (framework/ansi_path.h).
     int ReadPath(int id, char* buf) const;
     // Length of a control's text in 8-bit units (a double-byte character counts two).
     int TextLength(int id) const;

@@ -15,12 +15,12 @@ if(BYTEWREN_ARCH STREQUAL "i686")
 endif()
 
 set(BYTEWREN_CORE_SOURCES
-  app/framework/wnd.cpp
-  app/framework/dialog.cpp
-  app/framework/win_app.cpp
-  app/framework/file_find.cpp
-  app/framework/ansi_path.cpp
-  app/framework/thread.cpp
+  framework/wnd.cpp
+  framework/dialog.cpp
+  framework/win_app.cpp
+  framework/file_find.cpp
+  framework/ansi_path.cpp
+  framework/thread.cpp
   app/replace_app.cpp
   app/replace_dlg.cpp
   app/control_ops.cpp

@@ -1,6 +1,6 @@
 #include "engine/file_patch.h"
 
-#include "app/framework/handle.h"
+#include "framework/handle.h"
 
 #include <algorithm>
 #include <cstring>

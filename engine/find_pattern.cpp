@@ -163,6 +163,24 @@ void ChooseRareBytes(Needle& needle)
     needle.rare2 = rare2;
 }
 
+// Where the quick-search loop's windows move on by more than this on average, it
+// reads fewer cache lines than a vector search, which reads every byte, and is faster
+// on ranges too long to sit in the processor's caches.
+constexpr int32_t kLongShift = 24;
+constexpr int64_t kLongRange = 256 << 10;
+constexpr int kShiftSamples = 256;
+
+// The mean shift the quick-search loop would take over data, from bytes sampled
+// evenly across it.
+int32_t MeanShift(const Byte* data, int64_t len, const int32_t* table)
+{
+    int64_t sum = 0;
+    const int64_t step = len / kShiftSamples;
+    for (int i = 0; i < kShiftSamples; ++i)
+        sum += table[data[i * step]];
+    return static_cast<int32_t>(sum / kShiftSamples);
+}
+
 bool Supported(MatcherPath path)
 {
     switch (path) {
@@ -247,7 +265,8 @@ int64_t FindPattern(const unsigned char* data, const unsigned char* pattern,
 
     const int64_t last = len - n;  // highest window start that still fits
 
-    if (g_path != MatcherPath::Scalar && last + 1 >= find_pattern_detail::kMostVectorBytes) {
+    if (g_path != MatcherPath::Scalar && last + 1 >= find_pattern_detail::kMostVectorBytes &&
+        !(len >= kLongRange && MeanShift(data, len, table) >= kLongShift)) {
         Needle needle{pattern, table, n, 0, 0};
         ChooseRareBytes(needle);
         return g_path == MatcherPath::Avx2 ? find_pattern_detail::VectorSearchAvx2(data, len, needle)

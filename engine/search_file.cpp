@@ -1,7 +1,7 @@
 #include "engine/search_file.h"
 
-#include "app/framework/sync.h"
-#include "app/framework/thread.h"
+#include "framework/sync.h"
+#include "framework/thread.h"
 #include "engine/find_pattern.h"
 #include "engine/read_guard.h"
 

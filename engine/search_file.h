@@ -1,7 +1,7 @@
 // Searching a file on disk for the first occurrence of a pattern.
 #pragma once
 
-#include "app/framework/handle.h"
+#include "framework/handle.h"
 #include "engine/find_pattern.h"
 #include "engine/pattern_bytes.h"
 

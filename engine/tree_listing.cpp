@@ -1,7 +1,7 @@
 #include "engine/tree_listing.h"
 
-#include "app/framework/ansi_path.h"
-#include "app/framework/handle.h"
+#include "framework/ansi_path.h"
+#include "framework/handle.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // folder walked already (a link back into the tree) is passed over.
 #pragma once
 
-#include "app/framework/file_find.h"
+#include "framework/file_find.h"
 
 #include <cstdint>
 #include <memory>

@@ -9,8 +9,8 @@
 // lists on the dialogue's thread and hands the files over unsearched.
 #pragma once
 
-#include "app/framework/sync.h"
-#include "app/framework/thread.h"
+#include "framework/sync.h"
+#include "framework/thread.h"
 #include "engine/pattern_bytes.h"
 #include "engine/tree_listing.h"
 

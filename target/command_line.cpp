@@ -1,6 +1,6 @@
 #include "target/command_line.h"
 
-#include "app/framework/ansi_path.h"
+#include "framework/ansi_path.h"
 
 #include <shellapi.h>
 

@@ -1,6 +1,6 @@
 #include "target/shortcut.h"
 
-#include "app/framework/com.h"
+#include "framework/com.h"
 #include "app/static_buffers.h"
 
 #include <objbase.h>

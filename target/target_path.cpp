@@ -1,7 +1,7 @@
 // Paths offered from outside the dialog: the command line and drops.
 #include "app/replace_dlg.h"
 
-#include "app/framework/ansi_path.h"
+#include "framework/ansi_path.h"
 #include "app/static_buffers.h"
 #include "target/shortcut.h"
 

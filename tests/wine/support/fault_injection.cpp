@@ -1,6 +1,6 @@
 #include "tests/wine/support/fault_injection.h"
 
-#include "app/framework/sync.h"
+#include "framework/sync.h"
 #include "engine/read_guard.h"
 #include "tests/wine/support/message_boxes.h"
 

@@ -3,7 +3,7 @@
 // own handle is held.
 #pragma once
 
-#include "app/framework/handle.h"
+#include "framework/handle.h"
 
 class CThread {
 public:

@@ -1,7 +1,7 @@
 // CWinApp: the one application object. The program's entry calls InitInstance on it.
 #pragma once
 
-#include "app/framework/wnd.h"
+#include "framework/wnd.h"
 
 constexpr UINT ID_HELP = 0xE146;  // 57670, the standard help command
 

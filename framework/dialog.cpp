@@ -1,6 +1,6 @@
-#include "app/framework/dialog.h"
+#include "framework/dialog.h"
 
-#include "app/framework/win_app.h"
+#include "framework/win_app.h"
 
 CDialog::~CDialog()
 {

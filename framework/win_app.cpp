@@ -1,4 +1,4 @@
-#include "app/framework/win_app.h"
+#include "framework/win_app.h"
 
 CWinApp* CWinApp::s_current = nullptr;
 

@@ -21,7 +21,7 @@ public:
     void Close();
 
     // Full path of the current entry, 8-bit. A name the ANSI code page cannot spell
-    // comes back as its short name, or with '?' in it where it has none (app/framework/ansi_path.h).
+    // comes back as its short name, or with '?' in it where it has none (framework/ansi_path.h).
     CString GetFilePath() const;
     BOOL MatchesMask(DWORD mask) const { return (m_current.dwFileAttributes & mask) != 0; }
     BOOL IsDots() const;

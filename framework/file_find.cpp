@@ -1,6 +1,6 @@
-#include "app/framework/file_find.h"
+#include "framework/file_find.h"
 
-#include "app/framework/ansi_path.h"
+#include "framework/ansi_path.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "app/framework/ansi_path.h"
+#include "framework/ansi_path.h"
 
 #include <cstring>
 #include <cwchar>

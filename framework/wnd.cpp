@@ -1,4 +1,4 @@
-#include "app/framework/wnd.h"
+#include "framework/wnd.h"
 
 #include <shellapi.h>
 

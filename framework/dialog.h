@@ -5,7 +5,7 @@
 // notifications) and an adapter that unpacks the parameters for the member handler.
 #pragma once
 
-#include "app/framework/wnd.h"
+#include "framework/wnd.h"
 
 #include <shellapi.h>
 
