@@ -6,6 +6,7 @@
 #include "engine/read_guard.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -323,13 +324,11 @@ int64_t FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atStart, 
 {
     if (length < 0)
         return SEARCH_OPEN_FAILED;
-    if (length <= kReadWholeBytes) {
-        switch (ReadWhole(file, length, atStart)) {
-        case ReadResult::Whole:
-            if (owner)
-                owner->Close();
-            BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
-            return FindPattern(m_buffer.data(), m_pattern.bytes, m_table, length, m_pattern.n);
+    if (length <= kReadBytes) {
+        int64_t found = SEARCH_NOT_FOUND;
+        switch (SearchRead(file, length, atStart, found)) {
+        case ReadResult::Searched:
+            return found;
         case ReadResult::Short:
             return SEARCH_OPEN_FAILED;
         case ReadResult::Failed:
@@ -344,23 +343,46 @@ int64_t FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atStart, 
     return mapping.IsValid() ? SearchMapping(mapping.Get(), length) : SEARCH_OPEN_FAILED;
 }
 
-// From the start, exactly the bytes measured: a file that has shrunk since cannot be
-// read whole, and what has been added is not searched.
-FileSearcher::ReadResult FileSearcher::ReadWhole(HANDLE file, int64_t length, bool atStart)
+// From the start, exactly the bytes measured, piece by piece: a file that has shrunk
+// since cannot be read to the end, and what has been added is not searched. Each piece
+// is searched behind the last n - 1 bytes of the one before, so an occurrence across
+// two pieces lies whole in the second.
+FileSearcher::ReadResult FileSearcher::SearchRead(HANDLE file, int64_t length, bool atStart, int64_t& found)
 {
+    found = SEARCH_NOT_FOUND;
     if (length == 0)
-        return ReadResult::Whole;
-    if (m_buffer.size() < static_cast<size_t>(length))
-        m_buffer.resize(static_cast<size_t>(length));
+        return ReadResult::Searched;
+    const int64_t carry = std::max(m_pattern.n - 1, 0);
+    const size_t capacity = static_cast<size_t>(std::min(length, kReadPieceBytes + carry));
+    if (m_buffer.size() < capacity)
+        m_buffer.resize(capacity);
     if (!atStart) {
         LARGE_INTEGER zero{};
         if (!::SetFilePointerEx(file, zero, nullptr, FILE_BEGIN))
             return ReadResult::Failed;
     }
-    DWORD got = 0;
-    if (!::ReadFile(file, m_buffer.data(), static_cast<DWORD>(length), &got, nullptr))
-        return ReadResult::Failed;
-    return got == static_cast<DWORD>(length) ? ReadResult::Whole : ReadResult::Short;
+    BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
+    int64_t base = 0;  // the file offset of the buffer's first byte
+    int64_t held = 0;  // bytes in the buffer
+    for (;;) {
+        const DWORD want = static_cast<DWORD>(std::min<int64_t>(kReadPieceBytes, length - base - held));
+        DWORD got = 0;
+        if (!::ReadFile(file, m_buffer.data() + held, want, &got, nullptr))
+            return ReadResult::Failed;
+        if (got != want)
+            return ReadResult::Short;
+        held += want;
+        const int64_t at = FindPattern(m_buffer.data(), m_pattern.bytes, m_table, held, m_pattern.n);
+        if (at >= 0) {
+            found = base + at;
+            return ReadResult::Searched;
+        }
+        if (base + held == length)
+            return ReadResult::Searched;
+        std::memmove(m_buffer.data(), m_buffer.data() + held - carry, static_cast<size_t>(carry));
+        base += held - carry;
+        held = carry;
+    }
 }
 
 int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)

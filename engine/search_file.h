@@ -13,9 +13,11 @@
 // or not all of its bytes could be read.
 constexpr int64_t SEARCH_OPEN_FAILED = -2;
 
-// Files up to this size are read whole, with one ReadFile, into a buffer kept from file
-// to file: for them, creating and mapping a view costs more than copying the bytes.
-constexpr int64_t kReadWholeBytes = 2 << 20;
+// Files up to kReadBytes are read rather than mapped: for them, creating and mapping a
+// view costs more than copying the bytes. They are read in pieces of kReadPieceBytes
+// (a file up to that size with one ReadFile) into a buffer kept from file to file.
+constexpr int64_t kReadPieceBytes = 2 << 20;
+constexpr int64_t kReadBytes = 16 << 20;
 
 // Larger files are mapped this many bytes at a time, in views that slide along the
 // file, so the address space a search takes stays bounded whatever the file's size.
@@ -52,11 +54,11 @@ public:
     int64_t SearchOpen(HANDLE file, int64_t length, const PatternBytes& pattern);
 
 private:
-    enum class ReadResult { Whole, Short, Failed };
+    enum class ReadResult { Searched, Short, Failed };
 
     // Searches the file, and closes early, when it is no longer needed, what owner holds.
     int64_t SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner);
-    ReadResult ReadWhole(HANDLE file, int64_t length, bool atStart);
+    ReadResult SearchRead(HANDLE file, int64_t length, bool atStart, int64_t& found);
     int64_t SearchMapping(HANDLE mapping, int64_t length);
 
     int32_t* m_table;

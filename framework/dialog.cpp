@@ -53,6 +53,18 @@ void CDialog::EndDialog(INT_PTR result)
     }
 }
 
+HWND CDialog::GetDlgItem(int id) const
+{
+    for (int i = 0; i < m_itemCount; ++i) {
+        if (m_items[i].id == id)
+            return m_items[i].hwnd;
+    }
+    const HWND item = CWnd::GetDlgItem(id);
+    if (item && m_itemCount < kMostKeptItems)
+        m_items[m_itemCount++] = KeptItem{id, item};
+    return item;
+}
+
 void CDialog::RouteMessage(MSG& msg)
 {
     if (!PreTranslateMessage(&msg)) {
@@ -146,6 +158,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         auto* dlg = reinterpret_cast<CDialog*>(lp);
         ::SetWindowLongPtrW(hwnd, DWLP_USER, lp);
         dlg->m_hWnd = hwnd;
+        dlg->m_itemCount = 0;  // a dialog made again has new controls
     }
     auto* dlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!dlg)
@@ -153,6 +166,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         dlg->m_hWnd = nullptr;
+        dlg->m_itemCount = 0;
         dlg->m_bInLoop = false;
         return FALSE;
     }

@@ -49,6 +49,11 @@ public:
     // Lets the dialog manager's default handling run after the current handler.
     void Default() { m_bDefault = true; }
 
+    // The control with identifier id. Looked up once and kept: a dialog's controls live
+    // as long as it does, and under Wine every lookup asks the server for the
+    // dialog's children, which a walk would do for every file.
+    HWND GetDlgItem(int id) const;
+
 protected:
     virtual const MessageMapEntry* GetMessageMap() const { return nullptr; }
 
@@ -57,8 +62,16 @@ private:
     INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     BOOL HandleInitDialog();
 
+    static constexpr int kMostKeptItems = 32;
+    struct KeptItem {
+        int id;
+        HWND hwnd;
+    };
+
     UINT m_nIDTemplate;
     CWnd* m_pParent;
+    mutable KeptItem m_items[kMostKeptItems] = {};
+    mutable int m_itemCount = 0;
     bool m_bInLoop = false;
     bool m_bDefault = false;
     INT_PTR m_nModalResult = -1;

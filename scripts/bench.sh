@@ -6,10 +6,12 @@
 #    ripgrep on the same file for the same patterns, with the file in the page cache
 #    and dropped from it before every run;
 #  - a directory walk over 10,000 small files through the real dialog, against what the
-#    system allows (each file opened, read once and closed, on two threads) and grep -r;
-#  - what a file costs read whole against mapped, by size: where the engine stops reading.
-# The Windows figures are for the product's architecture where this machine runs it
-# (i686), for x64 elsewhere.
+#    system allows (each file opened, read once and closed, on two threads) and grep -r,
+#    with the Wine server's requests per file for both, counted from its trace;
+#  - what a file costs read whole, read in pieces and mapped, by size: where the engine
+#    stops reading.
+# The file search runs the product's architecture where this machine runs it (i686),
+# x64 elsewhere; the walk and reading tables run every architecture it can.
 # Every figure is the median of BENCH_RUNS runs (default 5).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,7 +30,6 @@ arch=$(bytewren_mingw_arch)
 echo "Building in $build ..." >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBYTEWREN_TEST_ARCH="$arch" >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
-bench_exe=$build/windows-$arch/bin/engine_bench.exe
 native_bench=$build/bench/find_pattern_bench
 mkdir -p "$data"
 
@@ -70,35 +71,74 @@ if LC_ALL=C grep -r -l -F -- "$pattern_text" "$data/tree" >/dev/null; then
 fi
 pattern_hex=$(printf '%s' "$pattern_text" | od -An -tx1 | tr -s ' \n' ' ' | sed 's/^ //; s/ $//' | tr a-f A-F)
 
-trap 'wine_session_stop' EXIT
-wine_session_start "$build/wine-prefix" yes
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+# Wine's figures for every build this machine runs: the i686 product and the x64 build
+# where 32-bit code runs, the x64 build alone elsewhere.
+if [ "$arch" = i686 ]; then wine_archs=(i686 x86_64); else wine_archs=(x86_64); fi
 
-big=$data/text.bin
-if [ "$(stat -c %s "$big" 2>/dev/null || echo 0)" != 1073741824 ]; then
-  echo "Writing the 1 GiB file ..." >&2
-  "$WINE" "$bench_exe" make-file "$(winpath "$big")" 1024
-fi
-# Start in directory mode over a folder that holds only the big file: a walk says
-# nothing of a file without the pattern, so no box holds up the clock.
-mkdir -p "$data/one"
-ln -f "$big" "$data/one/text.bin"
-echo "Start on the 1 GiB file under Wine, grep and ripgrep, warm and cold ..." >&2
-python3 "$root/bench/file_peers.py" "$data" "$runs" "$bench_exe" "$(winpath "$data/one")" >"$data/file.txt"
-echo "Directory walk under Wine ..." >&2
-cat "$data"/tree/*/* >/dev/null
-"$WINE" "$bench_exe" tree "$(winpath "$data/tree")" "$runs" "$pattern_hex" | tr -d '\r' >"$data/tree.txt"
-"$WINE" "$bench_exe" floor "$(winpath "$data/tree")" "$runs" | tr -d '\r' >>"$data/tree.txt"
-echo "Reading against mapping, by file size, under Wine ..." >&2
-mkdir -p "$data/sizes"
-"$WINE" "$bench_exe" read-or-map "$(winpath "$data/sizes")" "$runs" | tr -d '\r' >"$data/sizes.txt"
-wine_session_stop
+# Two folders of small files, 100 and 300 of the tree's, for counting the Wine
+# server's requests: the difference between the two walks is what 200 files cost.
+for n in 100 300; do
+  if [ ! -d "$data/requests/$n" ]; then
+    mkdir -p "$data/requests/$n"
+    find "$data/tree" -name '*.txt' | sort | head -n "$n" | while read -r f; do
+      cp "$f" "$data/requests/$n/$(basename "$(dirname "$f")")-$(basename "$f")"
+    done
+  fi
+done
+
+# count_requests TRACE ARGS...: runs engine_bench ARGS with a Wine server of its own
+# that prints every request it serves, with the thread that made it.
+count_requests() {
+  local trace=$1 pid
+  shift
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  "$WINESERVER" -f -d2 -p 2>"$trace" &
+  pid=$!
+  "$WINE" "$exe" "$@" >/dev/null
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  wait "$pid" 2>/dev/null || true
+}
+
+trap 'wine_session_stop' EXIT
+for wine_arch in "${wine_archs[@]}"; do
+  BYTEWREN_WINE_ARCH=$([ "$wine_arch" = i686 ] && echo win32 || echo win64) \
+    wine_session_start "$build/wine-prefix-$wine_arch" yes
+  exe=$build/windows-$wine_arch/bin/engine_bench.exe
+  if [ "$wine_arch" = "$arch" ]; then
+    big=$data/text.bin
+    if [ "$(stat -c %s "$big" 2>/dev/null || echo 0)" != 1073741824 ]; then
+      echo "Writing the 1 GiB file ..." >&2
+      "$WINE" "$exe" make-file "$(winpath "$big")" 1024
+    fi
+    # Start in directory mode over a folder that holds only the big file: a walk says
+    # nothing of a file without the pattern, so no box holds up the clock.
+    mkdir -p "$data/one"
+    ln -f "$big" "$data/one/text.bin"
+    echo "Start on the 1 GiB file under Wine ($wine_arch), grep and ripgrep, warm and cold ..." >&2
+    python3 "$root/bench/file_peers.py" "$data" "$runs" "$exe" "$(winpath "$data/one")" >"$data/file.txt"
+  fi
+  echo "Directory walk under Wine ($wine_arch) ..." >&2
+  cat "$data"/tree/*/* >/dev/null
+  "$WINE" "$exe" tree "$(winpath "$data/tree")" "$runs" "$pattern_hex" | tr -d '\r' >"$data/tree-$wine_arch.txt"
+  "$WINE" "$exe" floor "$(winpath "$data/tree")" "$runs" | tr -d '\r' >>"$data/tree-$wine_arch.txt"
+  echo "Reading against mapping, by file size, under Wine ($wine_arch) ..." >&2
+  mkdir -p "$data/sizes"
+  "$WINE" "$exe" read-or-map "$(winpath "$data/sizes")" "$runs" | tr -d '\r' >"$data/sizes-$wine_arch.txt"
+  echo "Wine server requests per file ($wine_arch) ..." >&2
+  for n in 100 300; do
+    count_requests "$data/requests-walk-$n-$wine_arch.trace" tree "$(winpath "$data/requests/$n")" 1 "$pattern_hex"
+    count_requests "$data/requests-floor-$n-$wine_arch.trace" floor "$(winpath "$data/requests/$n")" 1
+  done
+  wine_session_stop
+done
 trap - EXIT
 
 echo "grep ..." >&2
-python3 - "$data" "$runs" "$pattern_text" "$arch" <<'EOF'
+python3 - "$data" "$runs" "$pattern_text" "$arch" "$root" "${wine_archs[@]}" <<'EOF'
 import json, os, platform, statistics, subprocess, sys, time
-data, runs, pattern_text, arch = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+data, runs, pattern_text, arch, root = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+wine_archs = sys.argv[6:]
 env = dict(os.environ, LC_ALL="C")
 
 def timed(cmd):
@@ -145,28 +185,46 @@ for line in open(os.path.join(data, "file.txt")):
           f"{float(f['rg']):.2f} | {float(f['ours']) / best:.2f} |")
 
 print("\n### Directory walk: 10,000 files of 0.5-8 KiB, pattern absent (files per second)\n")
-print("| Start in directory mode (Wine) | open + ReadFile + close, 2 threads (Wine) | walk / floor | grep -r -l -F | walk / grep |")
-print("|---:|---:|---:|---:|---:|")
-found = {line.split()[0]: fields(line) for line in open(os.path.join(data, "tree.txt")) if line.split()}
-files = int(found["tree"]["files"])
-grep = files / timed(["grep", "-r", "-l", "-F", "--", pattern_text, os.path.join(data, "tree")])
-walk = float(found["tree"]["files_per_second"])
-floor = float(found["floor"]["files_per_second"])
-print(f"| {walk:,.0f} | {floor:,.0f} | {walk / floor:.2f} | {grep:,.0f} | {walk / grep:.2f} |")
+print("The floor opens, reads with one `ReadFile` and closes each file on two threads, its listing made before the")
+print("clock runs. Requests are those the Wine server serves the program per file: the difference between walks of 300")
+print("and of 100 files in one folder, divided by 200.\n")
+print("| build (Wine) | Start in directory mode | floor | walk / floor | requests per file, walk | requests per file, floor | grep -r -l -F | walk / grep |")
+print("|---|---:|---:|---:|---|---|---:|---:|")
+sys.path.insert(0, os.path.join(root, "bench"))
+from wine_requests import per_file
+grep = None
+for a in wine_archs:
+    found = {line.split()[0]: fields(line) for line in open(os.path.join(data, f"tree-{a}.txt")) if line.split()}
+    files = int(found["tree"]["files"])
+    if grep is None:
+        grep = files / timed(["grep", "-r", "-l", "-F", "--", pattern_text, os.path.join(data, "tree")])
+    walk = float(found["tree"]["files_per_second"])
+    floor = float(found["floor"]["files_per_second"])
+    def listed(kind):
+        counts = per_file(os.path.join(data, f"requests-{kind}-100-{a}.trace"),
+                          os.path.join(data, f"requests-{kind}-300-{a}.trace"), 200)
+        shown = ", ".join(f"`{k}` {v:.2f}" for k, v in sorted(counts.items(), key=lambda kv: -kv[1]) if abs(v) >= 0.02)
+        return f"{sum(counts.values()):.2f}: {shown}"
+    print(f"| {a} | {walk:,.0f} | {floor:,.0f} | {walk / floor:.2f} | {listed('walk')} | {listed('floor')} | "
+          f"{grep:,.0f} | {walk / grep:.2f} |")
 
-print("\n### Reading a file whole against mapping a view of it, by size (microseconds per file, Wine)\n")
-print("| file size (KiB) | open, ReadFile, search, close | open, map, search, unmap, close | read / map |")
-print("|---:|---:|---:|---:|")
-for line in open(os.path.join(data, "sizes.txt")):
-    if line.startswith("size "):
-        f = fields(line)
-        read, mapped = float(f["read_us"]), float(f["map_us"])
-        print(f"| {int(f['kib']):,} | {read:,.0f} | {mapped:,.0f} | {read / mapped:.2f} |")
+print("\n### Reading a file against mapping a view of it, by size (microseconds per file, Wine)\n")
+print("Each file opened, searched and closed: read with one `ReadFile`, read in pieces of 2 MiB (the last bytes of")
+print("each searched again with the next), or mapped whole.\n")
+print("| build (Wine) | file size (KiB) | one ReadFile | 2 MiB pieces | mapped | pieces / mapped |")
+print("|---|---:|---:|---:|---:|---:|")
+for a in wine_archs:
+    for line in open(os.path.join(data, f"sizes-{a}.txt")):
+        if line.startswith("size "):
+            f = fields(line)
+            read, pieces, mapped = float(f["read_us"]), float(f["pieces_us"]), float(f["map_us"])
+            print(f"| {a} | {int(f['kib']):,} | {read:,.0f} | {pieces:,.0f} | {mapped:,.0f} | {pieces / mapped:.2f} |")
 
 cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
 mem = int(next(l.split()[1] for l in open("/proc/meminfo") if l.startswith("MemTotal"))) / 2**20
 osname = next((l.split("=", 1)[1].strip().strip('"') for l in open("/etc/os-release") if l.startswith("PRETTY_NAME")), "?")
-wine = subprocess.run([os.environ.get("WINE", "wine"), "--version"], capture_output=True, text=True).stdout.strip()
+wine = subprocess.run(["/usr/lib/wine/wine64", "--version"], capture_output=True, text=True).stdout.strip()
 print(f"\nMachine: {cpu}, {os.cpu_count()} cores, {mem:.0f} GiB RAM, {osname}, Linux {platform.release()}, {wine}; "
-      f"Wine figures for the {arch} build; median of {runs} runs.")
+      f"file search under Wine for the {arch} build, walk and reading for {' and '.join(wine_archs)}; "
+      f"median of {runs} runs.")
 EOF

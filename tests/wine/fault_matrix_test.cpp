@@ -230,7 +230,7 @@ std::string FaultParamName(const ::testing::TestParamInfo<Fault>& info)
     return name;
 }
 
-// A replacement longer than what is left of the file, in a file read whole.
+// A replacement longer than what is left of the file, in a file read with one ReadFile.
 class LengtheningReplaceFaults : public FaultMatrixTest {};
 
 TEST_P(LengtheningReplaceFaults, EveryCallFailedInTurn)
@@ -265,7 +265,7 @@ class WalkReplaceFaults : public FaultMatrixTest {};
 
 TEST_P(WalkReplaceFaults, EveryCallFailedInTurn)
 {
-    const int64_t big = kReadWholeBytes + (1 << 20);
+    const int64_t big = kReadBytes + (1 << 20);
     FailEachCall(Scenario{true, BytesOf("AB"), BytesOf("YZ"),
                           {{"tree\\a.bin", BytesOf("..AB.."), 0, 2},
                            {"tree\\sub\\b.bin", BytesOf("AB"), 0, 0},

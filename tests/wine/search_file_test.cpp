@@ -44,8 +44,8 @@ void Resize(const std::string& path, int64_t size)
     ::CloseHandle(h);
 }
 
-// Both ways a file is searched: read whole, and mapped.
-const int64_t kSizes[] = {16, kReadWholeBytes + 16};
+// Every way a file is searched: read with one ReadFile, read in pieces, and mapped.
+const int64_t kSizes[] = {16, kReadPieceBytes + 16, kReadBytes + 16};
 
 TEST(SearchFileTest, FileThatGrowsAfterMeasuringIsSearchedOnlyAsFarAsMeasured)
 {
@@ -66,28 +66,42 @@ TEST(SearchFileTest, FileThatGrowsAfterMeasuringIsSearchedOnlyAsFarAsMeasured)
 TEST(SearchFileTest, FileThatShrankAfterMeasuringIsReportedAsUnreadable)
 {
     TempDir dir;
-    for (int64_t size : kSizes) {
-        const std::string file = dir / ("shrink" + std::to_string(size));
-        MakeSparseFile(file, size);
-        WriteBytesAt(file, size - 2, BytesOf("AB"));
+    // Shrunk to a few bytes, or to just past the first piece of a file read in pieces.
+    struct Case {
+        int64_t size, shrunk;
+    };
+    for (const Case c : {Case{16, 3}, Case{kReadPieceBytes + 16, 3}, Case{3 * kReadPieceBytes, kReadPieceBytes + 5},
+                         Case{kReadBytes + 16, 3}}) {
+        const std::string file = dir / ("shrink" + std::to_string(c.size));
+        MakeSparseFile(file, c.size);
+        WriteBytesAt(file, c.size - 2, BytesOf("AB"));
         HANDLE h = OpenForSearch(file);
         const int64_t measured = QueryFileLength(h);
-        Resize(file, 3);
-        EXPECT_EQ(SearchOpenFile(h, measured, kAB, 2), SEARCH_OPEN_FAILED) << size;
+        Resize(file, c.shrunk);
+        EXPECT_EQ(SearchOpenFile(h, measured, kAB, 2), SEARCH_OPEN_FAILED) << c.size << " to " << c.shrunk;
         ::CloseHandle(h);
     }
 }
 
-TEST(SearchFileTest, FilesAroundTheReadWholeSizeAreSearchedToTheirLastByte)
+// Around the size read with one ReadFile, across two pieces, and around the size read
+// rather than mapped: occurrences in the last bytes and across the pieces are found,
+// and nothing past the end.
+TEST(SearchFileTest, FilesAroundTheReadSizesAreSearchedToTheirLastByte)
 {
     TempDir dir;
     const unsigned char kABC[] = {'A', 'B', 'C'};
-    for (int64_t size : {kReadWholeBytes - 1, kReadWholeBytes, kReadWholeBytes + 1}) {
+    for (int64_t size : {kReadPieceBytes - 1, kReadPieceBytes, kReadPieceBytes + 1, 3 * kReadPieceBytes + 7,
+                         kReadBytes, kReadBytes + 1}) {
         const std::string file = dir / ("s" + std::to_string(size));
         MakeSparseFile(file, size);
         WriteBytesAt(file, size - 2, BytesOf("AB"));
         EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), size - 2) << size;
         EXPECT_EQ(SearchFile(file.c_str(), kABC, 3), SEARCH_NOT_FOUND) << size;
+        if (size > 2 * kReadPieceBytes) {
+            // "A" ends the first piece, "B" starts the second.
+            WriteBytesAt(file, kReadPieceBytes - 1, BytesOf("AB"));
+            EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), kReadPieceBytes - 1) << size;
+        }
     }
 }
 
@@ -214,7 +228,7 @@ TEST_F(LargeFileTest, UnreadableSectorFailsTheSearchOnlyWhereItMustBeRead)
     };
     const int64_t MiB = 1 << 20;
     const Case cases[] = {
-        {1 * MiB, 100 << 10, 800 << 10, 100 << 10},                        // read whole: mapped instead
+        {1 * MiB, 100 << 10, 800 << 10, 100 << 10},                        // read: mapped instead
         {8 * MiB, 1 * MiB, 6 * MiB, 1 * MiB},                              // one view
         {70 * MiB, 33 * MiB + 5, 60 * MiB, 33 * MiB + 5},                  // a view read ahead
         {70 * MiB, 50 * MiB, 40 * MiB, SEARCH_OPEN_FAILED},                // the bad sector first
