@@ -42,6 +42,8 @@ CReplaceDlg::CReplaceDlg(CWnd* parent) : CDialog(IDD_REPLACE_DIALOG, parent)
 {
     m_hIcon = ::LoadIconA(CWinApp::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_searcher.SetBetweenViews([this] { LookAtQueue(); });
+    m_searcher.SetStop(&m_stopRun);
+    m_asideSearcher.SetStop(&m_stopRun);
 }
 
 const MessageMapEntry* CReplaceDlg::GetMessageMap() const
@@ -65,6 +67,7 @@ const MessageMapEntry* CReplaceDlg::GetMessageMap() const
         {WM_COMMAND, EN_CHANGE, IDC_REPLACE_UTF8, &Void<&CReplaceDlg::OnChangeReplaceUtf8>},
         {WM_LBUTTONDOWN, 0, 0, &Mouse<&CReplaceDlg::OnLButtonDown>},
         {WM_HELP, 0, 0, &Help<&CReplaceDlg::OnHelpInfo>},
+        {WM_SETCURSOR, 0, 0, &SetCursor<&CReplaceDlg::OnSetCursor>},
         {0, 0, 0, nullptr},
     };
     return map;
@@ -157,5 +160,10 @@ BOOL CReplaceDlg::OnHelpInfo(HELPINFO*)
 
 void CReplaceDlg::OnExit()
 {
+    // During a run, once it has stopped where nothing is half done.
+    if (m_bRunning) {
+        RequestStop(AfterStop::Exit);
+        return;
+    }
     ::ExitProcess(0);
 }

@@ -9,6 +9,7 @@
 #include "engine/search_file.h"
 #include "res/resource.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -65,10 +66,14 @@ public:
     void RunFileDialogue(const char* path, bool quiet, int64_t found, PatternBytes searched);
     // Whether Start is running.
     bool IsRunning() const { return m_bRunning; }
-    // During a long run, every kLookAtQueueMs: lets the system see the dialog's thread
-    // look at its queue (Windows offers to end a window that has not for 5 seconds) and
-    // repaints what needs it. Input stays in the queue, as during any run.
+    // During a run, at most every kLookAtQueueMs: the dialog's thread looks at its queue,
+    // so the system never takes the window for hung. What other programs send and
+    // painting are handled; the user's input is dropped, not kept for after the run,
+    // but for what stops the run (TakeInputDuringRun).
     void LookAtQueue();
+    // A search on a thread of its own while the dialog's thread looks at its queue: a
+    // slow disk keeps neither waiting.
+    int64_t SearchAside(const char* path, const PatternBytes& pattern);
 
     // --- Target selection (target/) ---
     void SetTargetPath(const char* path);
@@ -85,6 +90,8 @@ public:
     void OnLButtonDown(UINT flags, POINT point);
     BOOL OnHelpInfo(HELPINFO* info);
     void OnExit();
+    void OnCancel() override;
+    BOOL OnSetCursor(HWND wnd, UINT hitTest, UINT message);
 
     // Change handlers of the pattern views.
     void OnChangeFindHex();
@@ -108,12 +115,23 @@ private:
     // The two halves of OnBrowse: the folder browser in directory mode, else the file-open dialog.
     void BrowseForFolder();
     void BrowseForFile();
-    static constexpr DWORD kLookAtQueueMs = 200;
+    // What ends a run early, and what follows: Esc leaves the dialog idle; the close box
+    // and Alt+F4 close it; 退出 ends the program.
+    enum class AfterStop { Stay, Close, Exit };
+    void RequestStop(AfterStop after);
+    void TakeInputDuringRun(const MSG& msg);
+
+    static constexpr DWORD kLookAtQueueMs = 100;
 
     HICON m_hIcon;
     bool m_bUpdating = false;
     bool m_bRunning = false;  // Start is running
+    std::atomic<bool> m_stopRun{false};
+    AfterStop m_afterStop = AfterStop::Stay;
     DWORD m_lastLook = 0;
-    // Searches of the dialog's own thread, with the shared shift table.
+    // Searches of the dialog's own thread, with the shared shift table; and those made
+    // on a thread of their own (SearchAside).
     FileSearcher m_searcher{g_shiftTable};
+    int32_t m_asideTable[256] = {};
+    FileSearcher m_asideSearcher{m_asideTable};
 };

@@ -24,6 +24,8 @@ set(BYTEWREN_CORE_SOURCES
   app/replace_app.cpp
   app/replace_dlg.cpp
   app/control_ops.cpp
+  app/run_queue.cpp
+  app/busy_indicator.cpp
   engine/offset_text.cpp
   engine/search_file.cpp
   engine/read_guard.cpp

@@ -2,6 +2,9 @@
 // each run the dialogue of reporting, confirming, overwriting and continuing.
 #include "app/replace_dlg.h"
 
+#include "app/busy_indicator.h"
+#include "framework/thread.h"
+
 #include "engine/file_patch.h"
 #include "engine/find_pattern.h"
 #include "engine/offset_text.h"
@@ -22,8 +25,8 @@ constexpr wchar_t kAskReplace[] = L"是否进行替换？";
 constexpr wchar_t kWriteFailed[] = L"写入文件失败！";
 constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
 
-// More windows than the dialog has.
-constexpr int kMostPaintsAtATime = 64;
+// How long the dialog's thread waits on a search aside before it looks at its queue.
+constexpr DWORD kWaitSliceMs = 50;
 
 // The find pattern as the HEX view holds it now.
 PatternBytes ReadFindPattern(CReplaceDlg& dlg)
@@ -105,20 +108,31 @@ void CReplaceDlg::OnStart()
         explicit RunningFlag(bool& flag) : flag(flag) { flag = true; }
         ~RunningFlag() { flag = false; }
         bool& flag;
-    } running(m_bRunning);
+    };
+    m_stopRun = false;
+    m_afterStop = AfterStop::Stay;
     const bool walk = IsChecked(IDC_OPEN_DIR);
-    try {
-        ReadPath(IDC_PATH, g_szTarget);
-        if (walk)
-            ScanDirectory(g_szTarget);
-        else
-            ProcessFile(g_szTarget, false);
-    } catch (...) {
-        // No memory to start with: the file counts as one that cannot be opened, which
-        // a walk passes over in silence.
-        if (!walk)
-            ShowMessage(kOpenFailed, MB_OK | MB_ICONEXCLAMATION);
+    {
+        const RunningFlag running(m_bRunning);
+        const CBusyIndicator busy(m_hWnd);
+        try {
+            ReadPath(IDC_PATH, g_szTarget);
+            if (walk)
+                ScanDirectory(g_szTarget);
+            else
+                ProcessFile(g_szTarget, false);
+        } catch (...) {
+            // No memory to start with: the file counts as one that cannot be opened, which
+            // a walk passes over in silence.
+            if (!walk)
+                ShowMessage(kOpenFailed, MB_OK | MB_ICONEXCLAMATION);
+        }
     }
+    // Stopped by the close box, Alt+F4 or 退出: what they do, now that nothing is half done.
+    if (m_afterStop == AfterStop::Close)
+        EndDialog(IDCANCEL);
+    else if (m_afterStop == AfterStop::Exit)
+        ::ExitProcess(0);
 }
 
 void CReplaceDlg::ScanDirectory(std::string dir)
@@ -126,12 +140,12 @@ void CReplaceDlg::ScanDirectory(std::string dir)
     PatternBytes pattern = ReadFindPattern(*this);
     WalkAhead walk(std::move(dir), pattern, WalkSearchers());
     WalkAhead::File file;
-    while (walk.Next(file, [this] { LookAtQueue(); })) {
+    while (walk.Next(file, [this] { LookAtQueue(); }, m_stopRun)) {
         // The pattern as the HEX view holds it now, as for any file; searched here when
         // it has changed since the file was searched ahead, or when it was not.
         pattern = ReadFindPattern(*this);
         if (walk.SetPattern(pattern) || file.found == kNotSearchedYet)
-            file.found = m_searcher.Search(file.path.c_str(), pattern);
+            file.found = SearchAside(file.path.c_str(), pattern);
         if (file.found >= 0) {
             // Boxes follow, and a file may be written: nothing searched before the last
             // of them closes is used.
@@ -150,13 +164,35 @@ void CReplaceDlg::ScanDirectory(std::string dir)
 void CReplaceDlg::ProcessFile(const char* path, bool quiet)
 {
     const PatternBytes pattern = ReadFindPattern(*this);
-    RunFileDialogue(path, quiet, m_searcher.Search(path, pattern), pattern);
+    RunFileDialogue(path, quiet, SearchAside(path, pattern), pattern);
+}
+
+int64_t CReplaceDlg::SearchAside(const char* path, const PatternBytes& pattern)
+{
+    struct Job {
+        FileSearcher* searcher;
+        const char* path;
+        const PatternBytes* pattern;
+        int64_t found;
+    } job{&m_asideSearcher, path, &pattern, SEARCH_OPEN_FAILED};
+    CThread worker;
+    if (!worker.Start([](void* p) {
+            auto* j = static_cast<Job*>(p);
+            j->found = j->searcher->Search(j->path, *j->pattern);
+        }, &job))
+        return m_searcher.Search(path, pattern);  // no thread: here, looking at the queue between views
+    while (!worker.WaitEnded(kWaitSliceMs))
+        LookAtQueue();
+    worker.Join();
+    return job.found;
 }
 
 void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found, PatternBytes searched)
 {
     int moves = 0;
     for (;;) {
+        if (found == SEARCH_STOPPED || m_stopRun)
+            return;
         if (found == SEARCH_OPEN_FAILED) {
             if (!quiet)
                 ShowMessage(kOpenFailed, MB_OK | MB_ICONEXCLAMATION);
@@ -182,7 +218,7 @@ void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found, P
             // The file changed since it was searched: nothing was written. Search it
             // again as it now is, and go on from what that finds.
             searched = ReadFindPattern(*this);
-            found = m_searcher.Search(path, searched);
+            found = SearchAside(path, searched);
             continue;
         }
         if (written != WriteResult::Written) {
@@ -196,19 +232,6 @@ void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found, P
 
         // Search again from the start of the file as it now is.
         searched = ReadFindPattern(*this);
-        found = m_searcher.Search(path, searched);
+        found = SearchAside(path, searched);
     }
-}
-
-void CReplaceDlg::LookAtQueue()
-{
-    const DWORD now = ::GetTickCount();
-    if (now - m_lastLook < kLookAtQueueMs)
-        return;
-    m_lastLook = now;
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    // Bounded: a window that never validated would be painted forever.
-    for (int i = 0; i < kMostPaintsAtATime && ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
-        ::DispatchMessageW(&msg);
 }

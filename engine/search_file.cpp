@@ -24,6 +24,9 @@ static_assert(kSmallestViewBytes >= 2 * kViewAlignment, "a view must reach past 
 
 constexpr int64_t kPageBytes = 4096;
 
+// How long a wait goes on before it calls back whoever waits.
+constexpr DWORD kWaitSliceMs = 50;
+
 // A free address, a multiple of kViewAlignment, with room for size bytes; nullptr to
 // let the system choose, for views too small to gain from it.
 void* AlignedAddressFor(SIZE_T size)
@@ -151,17 +154,22 @@ int64_t FindInPart(const MappedPart& part, const PatternBytes& pattern, const in
 
 // Reads one byte of every page, so the system brings the pages in and maps them now.
 // A page that cannot be read stops it: the search meets that page only if no
-// occurrence comes before it.
+// occurrence comes before it. So does quit, looked at every so many pages: on a slow
+// disk a view takes seconds to bring in.
 struct PageToucher {
     const unsigned char* view;
     int64_t bytes;
+    const std::atomic<bool>* quit;
 
     static void Run(void* arg)
     {
         const auto* t = static_cast<PageToucher*>(arg);
         // Volatile: reads the compiler must make although their values go unused.
-        for (int64_t at = 0; at < t->bytes; at += kPageBytes)
+        for (int64_t at = 0; at < t->bytes; at += kPageBytes) {
             static_cast<void>(*static_cast<const volatile unsigned char*>(t->view + at));
+            if ((at & (64 * kPageBytes - 1)) == 0 && t->quit->load())
+                return;
+        }
     }
     void operator()() { ReadGuarded(view, static_cast<size_t>(bytes), Run, this); }
 };
@@ -172,12 +180,14 @@ struct PageToucher {
 // thread can be started, Running is false and the caller maps the views itself.
 class ViewsAhead {
 public:
-    ViewsAhead(HANDLE mapping, const ViewPlan& plan) : m_mapping(mapping), m_plan(plan)
+    ViewsAhead(HANDLE mapping, const ViewPlan& plan, const std::atomic<bool>* searchStop)
+        : m_mapping(mapping), m_plan(plan), m_searchStop(searchStop)
     {
         m_thread.Start<ViewsAhead, &ViewsAhead::Run>(this);
     }
     ~ViewsAhead()
     {
+        m_quit = true;
         {
             std::lock_guard<CLock> lock(m_lock);
             m_stop = true;
@@ -190,11 +200,20 @@ public:
 
     bool Running() const { return m_thread.Running(); }
 
-    // The next view of the plan; no view when it could not be mapped.
-    MappedPart Next()
+    // The next view of the plan; no view when it could not be mapped, or when the search
+    // is stopped meanwhile. While it waits, calls waiting every so often.
+    MappedPart Next(const std::function<void()>& waiting)
     {
         std::unique_lock<CLock> lock(m_lock);
-        m_changed.Wait(lock, [this] { return m_full; });
+        while (!m_full) {
+            if (m_searchStop && m_searchStop->load())
+                return MappedPart{};
+            if (!m_changed.WaitFor(lock, kWaitSliceMs) && waiting) {
+                lock.unlock();
+                waiting();
+                lock.lock();
+            }
+        }
         m_full = false;
         m_changed.NotifyAll();
         return std::move(m_ready);
@@ -212,7 +231,7 @@ private:
             }
             MappedPart part = MapPart(m_mapping, m_plan);
             if (part.view.Get())
-                PageToucher{part.view.Get(), part.bytes}();
+                PageToucher{part.view.Get(), part.bytes, &m_quit}();
             const bool end = part.last || !part.view.Get();
             {
                 std::lock_guard<CLock> lock(m_lock);
@@ -230,6 +249,8 @@ private:
 
     HANDLE m_mapping;
     ViewPlan m_plan;
+    const std::atomic<bool>* m_searchStop;
+    std::atomic<bool> m_quit{false};  // the search is over: stop bringing pages in
     CLock m_lock;
     CCondition m_changed;
     bool m_full = false;  // m_ready holds the next view, or its failure
@@ -243,13 +264,16 @@ private:
 // wait calls waiting every so often.
 class MappedSearchTurn {
 public:
-    explicit MappedSearchTurn(const std::function<void()>& waiting)
+    // Gives up waiting once *stop holds.
+    MappedSearchTurn(const std::function<void()>& waiting, const std::atomic<bool>* stop)
     {
         if (sizeof(void*) > 4)
             return;
         std::unique_lock<CLock> lock(s_lock);
         while (s_taken) {
-            if (!s_free.WaitFor(lock, 50) && waiting) {
+            if (stop && stop->load())
+                return;
+            if (!s_free.WaitFor(lock, kWaitSliceMs) && waiting) {
                 lock.unlock();
                 waiting();
                 lock.lock();
@@ -300,8 +324,10 @@ int64_t FileSearcher::Search(const char* path, const PatternBytes& pattern)
 {
     try {
         m_pattern = pattern;
-        CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Shared for deleting too: a file being searched can be renamed or deleted by
+        // others meanwhile, as if it were not open.
+        CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid())
             return SEARCH_OPEN_FAILED;
         return SearchMeasured(file.Get(), QueryFileLength(file.Get()), true, &file);
@@ -379,6 +405,10 @@ FileSearcher::ReadResult FileSearcher::SearchRead(HANDLE file, int64_t length, b
         }
         if (base + held == length)
             return ReadResult::Searched;
+        if (Stopped()) {
+            found = SEARCH_STOPPED;
+            return ReadResult::Searched;
+        }
         std::memmove(m_buffer.data(), m_buffer.data() + held - carry, static_cast<size_t>(carry));
         base += held - carry;
         held = carry;
@@ -387,24 +417,28 @@ FileSearcher::ReadResult FileSearcher::SearchRead(HANDLE file, int64_t length, b
 
 int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
 {
-    const MappedSearchTurn turn(m_betweenViews);
+    const MappedSearchTurn turn(m_betweenViews, m_stop);
+    if (Stopped())
+        return SEARCH_STOPPED;
     BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
     ViewPlan plan(length, m_pattern.n);
     // A helper maps ahead only where there is more than one view.
     std::optional<ViewsAhead> ahead;
     if (!plan.Last())
-        ahead.emplace(mapping, plan);
+        ahead.emplace(mapping, plan, m_stop);
     const bool helped = ahead && ahead->Running();
     for (;;) {
-        MappedPart part = helped ? ahead->Next() : MapPart(mapping, plan);
+        MappedPart part = helped ? ahead->Next(m_betweenViews) : MapPart(mapping, plan);
         if (!part.view.Get())
-            return SEARCH_OPEN_FAILED;
+            return Stopped() ? SEARCH_STOPPED : SEARCH_OPEN_FAILED;
         const int64_t found = FindInPart(part, m_pattern, m_table);
         if (found >= 0)
             return part.start + found;
         if (found == SEARCH_OPEN_FAILED || part.last)
             return found;
         part.view.Unmap();
+        if (Stopped())
+            return SEARCH_STOPPED;
         if (!helped)
             plan.Advance();
         if (m_betweenViews)

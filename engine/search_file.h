@@ -5,6 +5,7 @@
 #include "engine/find_pattern.h"
 #include "engine/pattern_bytes.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -25,6 +26,9 @@ constexpr int64_t kSearchViewBytes = 32 << 20;
 // Where address space is short a view is mapped smaller, down to this.
 constexpr int64_t kSmallestViewBytes = 4 << 20;
 
+// The result of a search that was stopped before it had an answer (FileSearcher::SetStop).
+constexpr int64_t SEARCH_STOPPED = -4;
+
 // Length of an open file in bytes, or -1 when it cannot be read.
 int64_t QueryFileLength(HANDLE file);
 
@@ -39,12 +43,15 @@ public:
     FileSearcher(const FileSearcher&) = delete;
     FileSearcher& operator=(const FileSearcher&) = delete;
 
-    // Called on the searching thread between the views of a big file, and while it
-    // waits for its turn to map views.
+    // Called on the searching thread between the views of a big file, and every so
+    // often while it waits for the next view or for its turn to map views.
     void SetBetweenViews(std::function<void()> call) { m_betweenViews = std::move(call); }
+    // While *stop holds, a search ends at its next view or piece with SEARCH_STOPPED,
+    // having closed what it opened.
+    void SetStop(const std::atomic<bool>* stop) { m_stop = stop; }
 
     // Offset of the first occurrence of pattern in the file at path, SEARCH_NOT_FOUND,
-    // or SEARCH_OPEN_FAILED.
+    // SEARCH_OPEN_FAILED or SEARCH_STOPPED.
     int64_t Search(const char* path, const PatternBytes& pattern);
     int64_t Search(const char* path, const unsigned char* pattern, int32_t n)
     {
@@ -61,7 +68,10 @@ private:
     ReadResult SearchRead(HANDLE file, int64_t length, bool atStart, int64_t& found);
     int64_t SearchMapping(HANDLE mapping, int64_t length);
 
+    bool Stopped() const { return m_stop && m_stop->load(); }
+
     int32_t* m_table;
+    const std::atomic<bool>* m_stop = nullptr;
     PatternBytes m_pattern;
     std::vector<unsigned char> m_buffer;
     std::function<void()> m_betweenViews;

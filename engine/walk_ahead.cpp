@@ -27,6 +27,7 @@ WalkAhead::~WalkAhead()
 
 void WalkAhead::StopThreads()
 {
+    m_abandon = true;
     {
         std::lock_guard<CLock> lock(m_lock);
         m_stop = true;
@@ -37,8 +38,10 @@ void WalkAhead::StopThreads()
         t.Join();
 }
 
-bool WalkAhead::Next(File& file, const std::function<void()>& waiting)
+bool WalkAhead::Next(File& file, const std::function<void()>& waiting, const std::atomic<bool>& stop)
 {
+    if (stop)
+        return false;
     if (m_inline) {
         file.found = kNotSearchedYet;
         return m_listing.Next(file.path);
@@ -55,13 +58,14 @@ bool WalkAhead::Next(File& file, const std::function<void()>& waiting)
             m_room.NotifyOne();
             return true;
         }
-        if (m_slots.empty() && m_listed)
+        if ((m_slots.empty() && m_listed) || stop)
             return false;
-        if (!m_done.WaitFor(lock, 100)) {
-            lock.unlock();
-            waiting();
-            lock.lock();
-        }
+        // Called back at every wake-up, not only when the time runs out: results that
+        // come often would otherwise keep the dialogue from ever looking at its queue.
+        m_done.WaitFor(lock, kWalkWaitSliceMs);
+        lock.unlock();
+        waiting();
+        lock.lock();
     }
 }
 
@@ -79,6 +83,7 @@ void WalkAhead::Pause()
 {
     std::lock_guard<CLock> lock(m_lock);
     m_paused = true;
+    m_abandon = true;
 }
 
 void WalkAhead::Discard()
@@ -96,6 +101,7 @@ void WalkAhead::DiscardLocked()
     }
     m_pendingFrom = 0;
     m_paused = false;
+    m_abandon = false;
     m_work.NotifyAll();
 }
 
@@ -138,6 +144,7 @@ void WalkAhead::Search()
 {
     int32_t table[256];
     FileSearcher searcher(table);
+    searcher.SetStop(&m_abandon);
     PatternBytes pattern;
 
     std::unique_lock<CLock> lock(m_lock);
@@ -159,7 +166,8 @@ void WalkAhead::Search()
 
         lock.lock();
         Slot& searched = m_slots[number - m_taken];
-        if (epoch == m_epoch) {
+        // A search stopped by a box is made again once the box has closed.
+        if (epoch == m_epoch && found != SEARCH_STOPPED) {
             searched.found = found;
             searched.state = State::Done;
             m_done.NotifyAll();

@@ -14,6 +14,7 @@
 #include "engine/pattern_bytes.h"
 #include "engine/tree_listing.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -25,6 +26,8 @@
 constexpr size_t kWalkAheadFiles = 256;
 // The most searcher threads a walk runs.
 constexpr int kMostWalkSearchers = 4;
+// The longest the dialogue's thread waits for a result without being called back.
+constexpr unsigned kWalkWaitSliceMs = 50;
 
 // The result of a file the walk hands over without having searched it.
 constexpr int64_t kNotSearchedYet = -3;
@@ -44,13 +47,15 @@ public:
     WalkAhead(const WalkAhead&) = delete;
     WalkAhead& operator=(const WalkAhead&) = delete;
 
-    // The next file in walk order and its result; false when the walk is over. While it
-    // waits, calls waiting every so often.
-    bool Next(File& file, const std::function<void()>& waiting);
+    // The next file in walk order and its result; false when the walk is over, or once
+    // *stop holds. While it waits, calls waiting at every wake-up and at least every
+    // kWalkWaitSliceMs.
+    bool Next(File& file, const std::function<void()>& waiting, const std::atomic<bool>& stop);
     // Searches from now on for pattern; true when it differs from the pattern before,
     // whose results are then thrown away.
     bool SetPattern(const PatternBytes& pattern);
-    // The searchers wait until Discard.
+    // The searchers wait until Discard; those searching stop at their next view or
+    // piece and close what they opened.
     void Pause();
     // Throws away every result found so far, and lets the searchers go on.
     void Discard();
@@ -83,6 +88,7 @@ private:
     bool m_listed = false;
     bool m_paused = false;
     bool m_stop = false;
+    std::atomic<bool> m_abandon{false};  // searches in progress stop: a box is up, or the walk ends
     uint64_t m_epoch = 0;             // results found under another epoch are thrown away
     PatternBytes m_pattern;
     CThread m_threads[1 + kMostWalkSearchers];  // the listing's, then the searchers'

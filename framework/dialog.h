@@ -113,6 +113,14 @@ template <auto F> INT_PTR Help(CDialog& d, UINT, WPARAM, LPARAM lp)
 {
     return (static_cast<Owner<F>&>(d).*F)(reinterpret_cast<HELPINFO*>(lp));
 }
+// BOOL OnSetCursor(HWND, UINT hitTest, UINT message): the answer goes to the system as
+// the message's result.
+template <auto F> INT_PTR SetCursor(CDialog& d, UINT, WPARAM wp, LPARAM lp)
+{
+    const BOOL done = (static_cast<Owner<F>&>(d).*F)(reinterpret_cast<HWND>(wp), LOWORD(lp), HIWORD(lp));
+    ::SetWindowLongPtrW(d.GetSafeHwnd(), DWLP_MSGRESULT, done);
+    return done;
+}
 // void OnDropFiles(HDROP)
 template <auto F> INT_PTR Drop(CDialog& d, UINT, WPARAM wp, LPARAM)
 {

@@ -21,6 +21,11 @@ public:
     bool Start(void (*run)(void*), void* arg);
     // Started and not joined yet.
     bool Running() const { return m_handle.IsValid(); }
+    // Waits at most ms for the thread to end; true when it has (or never started).
+    bool WaitEnded(DWORD ms) const
+    {
+        return !m_handle.IsValid() || ::WaitForSingleObject(m_handle.Get(), ms) != WAIT_TIMEOUT;
+    }
     // Waits for the thread to end and releases it.
     void Join();
 

@@ -2,9 +2,11 @@
 // would: fields filled in, buttons pressed, message boxes read and answered; the
 // file's bytes checked on disk.
 #include "res/resource.h"
+#include "tests/wine/support/large_file.h"
 #include "tests/wine/support/message_boxes.h"
 #include "tests/wine/support/shortcuts.h"
 #include "tests/wine/support/test_files.h"
+#include "tests/wine/support/user_input.h"
 
 #include <gtest/gtest.h>
 
@@ -192,6 +194,37 @@ TEST(EndToEnd, FolderGivenOnTheCommandLineIsWalked)
     // The close box ends the dialog and with it the program.
     ::PostMessageW(app.main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(app.WaitForExit(), 0);
+}
+
+// The close box clicked while a walk is busy with a big file: the run stops where
+// nothing is half done, the program ends with exit code 0, and nothing is written.
+TEST(EndToEnd, CloseBoxDuringARunEndsTheProgramWithNothingWritten)
+{
+    TempDir dir;
+    dir.Dir("tree");
+    MakeSparseFile(dir / "tree\\a.big", 8LL << 30);
+    const std::string last = dir.File("tree\\z.bin", BytesOf("xxAB"));
+    RunningProgram app("\"" + dir / "tree" + "\"");
+    ASSERT_TRUE(app.main());
+    app.SetText(IDC_FIND_HEX, L"41 42");
+    app.SetText(IDC_REPLACE_HEX, L"59 5A");
+    ::SendMessageW(app.Item(IDC_ASK), BM_SETCHECK, BST_UNCHECKED, 0);
+
+    // The close box: the point on the caption's right where the window says it is.
+    RECT r;
+    ::GetWindowRect(app.main(), &r);
+    const int y = r.top + ::GetSystemMetrics(SM_CYDLGFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2;
+    int x = r.right - 1;
+    while (x > r.left && ::SendMessageW(app.main(), WM_NCHITTEST, 0, MAKELPARAM(x, y)) != HTCLOSE)
+        --x;
+    ASSERT_GT(x, r.left) << "no close box found";
+    x -= 3;
+
+    app.Press(IDC_START);
+    ::Sleep(300);
+    ClickAt({x, y});
+    EXPECT_EQ(app.WaitForExit(10000), 0);
+    EXPECT_EQ(ReadFileBytes(last), BytesOf("xxAB"));
 }
 
 TEST(EndToEnd, MissingPathLeavesThePathFieldEmpty)

@@ -3,11 +3,14 @@
 // and replaced exactly there, and nothing else in the file changes.
 #include "engine/search_file.h"
 #include "tests/wine/support/large_file.h"
+#include "tests/wine/support/process_counts.h"
 #include "tests/wine/support/scan_run_fixture.h"
+#include "tests/wine/support/user_input.h"
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -129,6 +132,83 @@ TEST_F(LargeFileRunTest, OccurrenceInTheLastBytesIsFoundAndReplaced)
     ExpectBox(1, kContinue, MB_ICONQUESTION, kYesNo);
     EXPECT_EQ(around.Now(), around.With(at, BytesOf("CODO")));
     EXPECT_EQ(FileLength(file), kLargeFileBytes);
+}
+
+// Runs that take seconds: the large file searched, under other names too (hard links).
+class LongRunTest : public ScanRunTest {
+protected:
+    std::string Link(const std::string& name)
+    {
+        const std::string path = dir / name;
+        ::CreateDirectoryA((dir / "tree").c_str(), nullptr);
+        EXPECT_TRUE(::CreateHardLinkA(path.c_str(), SharedLargeFile().c_str(), nullptr)) << path;
+        return path;
+    }
+};
+
+// Esc while a walk is busy with big files stops it where nothing is half done: no box,
+// the file behind them unwritten, every thread of the run gone; a later Start works.
+TEST_F(LongRunTest, EscStopsARunAndALaterStartWorks)
+{
+    const std::vector<std::string> bigs = {Link("tree\\a1.big"), Link("tree\\a2.big"), Link("tree\\a3.big"),
+                                           Link("tree\\a4.big")};
+    const std::string last = dir.File("tree\\z.bin", BytesOf("xxAB"));
+    SetChecked(IDC_OPEN_DIR, true);
+    SetChecked(IDC_ASK, false);
+    SetText(IDC_PATH, dir / "tree");
+    Patterns("41 42", "59 5A");
+    Focus(IDC_PATH);
+    const int threads = ThreadCount();
+    HCURSOR shown = nullptr;
+    std::thread user([&] {
+        ::Sleep(150);
+        // The pointer over the dialog during the run: the arrow with the hourglass.
+        if (::SendMessageW(hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE))) {
+            CURSORINFO info{};
+            info.cbSize = sizeof info;
+            ::GetCursorInfo(&info);
+            shown = info.hCursor;
+        }
+        PressKey(VK_ESCAPE);
+    });
+    const DWORD started = ::GetTickCount();
+    Start({IDNO});
+    const DWORD took = ::GetTickCount() - started;
+    user.join();
+    EXPECT_LT(took, 1500u) << "ms: 20 GiB were searched instead";
+    EXPECT_TRUE(Boxes().empty()) << Said();
+    EXPECT_EQ(ReadFileBytes(last), BytesOf("xxAB"));
+    EXPECT_FALSE(m_dlg.IsRunning());
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_TRUE(::IsWindowVisible(hwnd())) << "Esc closed the dialog";
+    EXPECT_EQ(shown, ::LoadCursorA(nullptr, IDC_APPSTARTING));
+
+    for (const std::string& big : bigs)
+        ::DeleteFileA(big.c_str());
+    Start({IDNO});
+    ASSERT_EQ(Boxes().size(), 1u) << Said();
+    ExpectBox(0, kContinue, MB_ICONQUESTION, kYesNo);
+    EXPECT_EQ(ReadFileBytes(last), BytesOf("xxYZ"));
+}
+
+// A click on 开始 while a run is on is dropped, not kept to start the same run again
+// once this one has ended.
+TEST_F(LongRunTest, ClickOnStartDuringARunStartsNoSecondRun)
+{
+    SetText(IDC_PATH, SharedLargeFile());
+    Patterns("7A 7A 7A 7A 21", "");
+    Focus(IDC_PATH);
+    std::thread user([this] {
+        ::Sleep(150);
+        RECT r;
+        ::GetWindowRect(Item(IDC_START), &r);
+        ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    });
+    Start();
+    user.join();
+    Pump(500);
+    ASSERT_EQ(Boxes().size(), 1u) << Said();
+    ExpectBox(0, kNotFound, MB_ICONINFORMATION, kOk);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // Start on the real dialog: the per-file dialogue of finding, confirming, writing and
 // continuing, for one file and for a directory walk, with the boxes answered for real.
 #include "tests/wine/support/fault_injection.h"
+#include "tests/wine/support/large_file.h"
 #include "tests/wine/support/process_counts.h"
 #include "tests/wine/support/scan_run_fixture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -477,6 +480,84 @@ TEST_F(WalkTest, FileChangedAfterItWasSearchedAheadIsWrittenWhereThePatternIsNow
     ASSERT_EQ(Boxes().size(), 1u) << Said();
     ExpectBox(0, kContinue, MB_ICONQUESTION, kYesNo);
     EXPECT_EQ(ReadFileBytes(b), BytesOf("xx..YZ.."));
+}
+
+// A slow first file holds up the walk while the files behind it come in one after
+// another, each sooner than the dialog's wait would time out: the dialog still looks
+// at its queue on its clock, which another program sees in how soon what it sends is
+// answered.
+TEST_F(WalkTest, QueueIsLookedAtWhileASlowFileHoldsUpTheWalk)
+{
+    const std::string slow = dir.File("tree\\a.slow", BytesOf("nothing"));
+    for (int i = 0; i < 30; ++i)
+        dir.File("tree\\f" + std::to_string(100 + i) + ".bin", BytesOf("nothing either"));
+    faults::OnCreateFileA([&](const char* path) {
+        const std::string opened = path;
+        if (opened == slow)
+            ::Sleep(1500);
+        else if (opened.size() > 4 && opened.compare(opened.size() - 4, 4, ".bin") == 0)
+            ::Sleep(40);
+    });
+    SetText(IDC_PATH, dir / "tree");
+    Patterns("41 42", "");
+    std::atomic<bool> done{false}, ended{false};
+    DWORD slowest = 0;
+    std::thread other([&] {
+        while (!done) {
+            const bool during = m_dlg.IsRunning();
+            const DWORD before = ::GetTickCount();
+            DWORD_PTR result = 0;
+            ::SendMessageTimeoutW(hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+            if (during && m_dlg.IsRunning())
+                slowest = std::max(slowest, ::GetTickCount() - before);
+            ::Sleep(10);
+        }
+        ended = true;
+    });
+    Start();
+    done = true;
+    Pump(6000, [&] { return ended.load(); });
+    other.join();
+    faults::OnCreateFileA(nullptr);
+    EXPECT_TRUE(Boxes().empty()) << Said();
+    EXPECT_LE(slowest, 250u + 100u) << "ms between two looks at the queue";
+}
+
+// While a question is up, the searches already running on later files stop and close
+// what they opened: a big file behind can be renamed meanwhile. (Wine lets a file be
+// renamed while a view of it is mapped, as Windows does not: the views are counted too.)
+TEST_F(WalkTest, LaterBigFileCanBeRenamedWhileAQuestionIsUp)
+{
+    faults::Install();
+    dir.File("tree\\a.bin", BytesOf("AB"));
+    const std::string big = dir / "tree\\b.big";
+    ASSERT_TRUE(::CreateHardLinkA(big.c_str(), SharedLargeFile().c_str(), nullptr));
+    const std::string renamed = dir / "tree\\c.big";
+    bool viewsGone = false, moved = false;
+    faults::TakePeakViews();
+    // a.bin's question comes once b.big is being searched through its views.
+    const std::string first = dir / "tree\\a.bin";
+    faults::OnCreateFileA([&](const char* path) {
+        for (int i = 0; i < 300 && first == path && faults::LiveViews() == 0; ++i)
+            ::Sleep(10);
+    });
+    answerer()->SetOnShow([&](const ShownBox&) {
+        // A search stops at its next view: far sooner than it would get through b.big.
+        for (int i = 0; i < 15 && !viewsGone; ++i) {
+            viewsGone = faults::LiveViews() == 0;
+            ::Sleep(10);
+        }
+        moved = ::MoveFileA(big.c_str(), renamed.c_str()) != FALSE;
+    });
+    SetText(IDC_PATH, dir / "tree");
+    Patterns("41 42", "59 5A");
+    Start({IDNO});
+    faults::OnCreateFileA(nullptr);
+    EXPECT_GE(faults::TakePeakViews(), 1) << "b.big was never searched";
+    EXPECT_TRUE(viewsGone);
+    EXPECT_TRUE(moved) << "error " << ::GetLastError();
+    ASSERT_GE(Boxes().size(), 1u);
+    ExpectBox(0, Ask(dir / "tree\\a.bin", L"0x00000000"), MB_ICONQUESTION, kYesNo);
 }
 
 TEST_F(WalkTest, FileNamedOutsideTheCodePageIsStillSearchedAndPatched)

@@ -1,5 +1,7 @@
 #include "tests/wine/support/dialog_fixture.h"
 
+#include "tests/wine/support/user_input.h"
+
 #include <cstdlib>
 #include <memory>
 
@@ -107,11 +109,7 @@ void DialogTest::Focus(int id)
 void DialogTest::TypeKeys(const std::vector<WORD>& virtualKeys)
 {
     for (WORD vk : virtualKeys) {
-        INPUT in[2] = {};
-        in[0].type = in[1].type = INPUT_KEYBOARD;
-        in[0].ki.wVk = in[1].ki.wVk = vk;
-        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        ::SendInput(2, in, sizeof(INPUT));
+        PressKey(vk);
         Pump(20);
     }
     Pump(60);

@@ -464,6 +464,12 @@ int TakePeakViews()
     return peak;
 }
 
+int LiveViews()
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    return static_cast<int>(g_liveViews.size());
+}
+
 }  // namespace faults
 
 // Every allocation of the test program, the product's included, comes here.

@@ -67,5 +67,7 @@ void SetBadSector(const std::string& path, int64_t offset);
 void SetLargestView(SIZE_T bytes);
 // The most views mapped at the same time since the last call.
 int TakePeakViews();
+// Views mapped now.
+int LiveViews();
 
 }  // namespace faults
