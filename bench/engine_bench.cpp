@@ -294,7 +294,7 @@ int SearchMapped(const std::string& path)
 int ReadOrMap(const char* dir, int runs)
 {
     ::CreateDirectoryA(dir, nullptr);
-    for (int kib : {4, 16, 64, 256, 512, 1024, 2048, 4096, 16384, 65536}) {
+    for (int kib : {4, 16, 64, 256, 512, 1024, 2048, 4096, 8192, 16384, 65536}) {
         const size_t bytes = static_cast<size_t>(kib) << 10;
         const int count = static_cast<int>(std::max<size_t>(16, (size_t(64) << 20) / bytes));
         std::vector<std::string> files;

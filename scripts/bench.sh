@@ -80,10 +80,14 @@ if [ "$arch" = i686 ]; then wine_archs=(i686 x86_64); else wine_archs=(x86_64); 
 # server's requests: the difference between the two walks is what 200 files cost.
 for n in 100 300; do
   if [ ! -d "$data/requests/$n" ]; then
-    mkdir -p "$data/requests/$n"
-    find "$data/tree" -name '*.txt' | sort | head -n "$n" | while read -r f; do
-      cp "$f" "$data/requests/$n/$(basename "$(dirname "$f")")-$(basename "$f")"
+    # Made aside and moved in whole, so a run cut short leaves no half folder behind;
+    # awk reads to the end, where head would end the pipeline early (SIGPIPE).
+    rm -rf "$data/requests/$n.part"
+    mkdir -p "$data/requests/$n.part"
+    find "$data/tree" -name '*.txt' | sort | awk -v n="$n" 'NR <= n' | while read -r f; do
+      cp "$f" "$data/requests/$n.part/$(basename "$(dirname "$f")")-$(basename "$f")"
     done
+    mv "$data/requests/$n.part" "$data/requests/$n"
   fi
 done
 
