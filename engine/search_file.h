@@ -18,7 +18,7 @@ constexpr int64_t SEARCH_OPEN_FAILED = -2;
 // view costs more than copying the bytes. They are read in pieces of kReadPieceBytes
 // (a file up to that size with one ReadFile) into a buffer kept from file to file.
 constexpr int64_t kReadPieceBytes = 2 << 20;
-constexpr int64_t kReadBytes = 16 << 20;
+constexpr int64_t kReadBytes = 4 << 20;
 
 // Larger files are mapped this many bytes at a time, in views that slide along the
 // file, so the address space a search takes stays bounded whatever the file's size.
