@@ -46,6 +46,7 @@ void Resize(const std::string& path, int64_t size)
 
 // Every way a file is searched: read with one ReadFile, read in pieces, and mapped.
 const int64_t kSizes[] = {16, kReadPieceBytes + 16, kReadBytes + 16};
+static_assert(kReadBytes >= 2 * kReadPieceBytes, "files read in more than one piece");
 
 TEST(SearchFileTest, FileThatGrowsAfterMeasuringIsSearchedOnlyAsFarAsMeasured)
 {
@@ -70,7 +71,7 @@ TEST(SearchFileTest, FileThatShrankAfterMeasuringIsReportedAsUnreadable)
     struct Case {
         int64_t size, shrunk;
     };
-    for (const Case c : {Case{16, 3}, Case{kReadPieceBytes + 16, 3}, Case{3 * kReadPieceBytes, kReadPieceBytes + 5},
+    for (const Case c : {Case{16, 3}, Case{kReadPieceBytes + 16, 3}, Case{kReadBytes, kReadPieceBytes + 5},
                          Case{kReadBytes + 16, 3}}) {
         const std::string file = dir / ("shrink" + std::to_string(c.size));
         MakeSparseFile(file, c.size);
@@ -90,14 +91,14 @@ TEST(SearchFileTest, FilesAroundTheReadSizesAreSearchedToTheirLastByte)
 {
     TempDir dir;
     const unsigned char kABC[] = {'A', 'B', 'C'};
-    for (int64_t size : {kReadPieceBytes - 1, kReadPieceBytes, kReadPieceBytes + 1, 3 * kReadPieceBytes + 7,
-                         kReadBytes, kReadBytes + 1}) {
+    for (int64_t size : {kReadPieceBytes - 1, kReadPieceBytes, kReadPieceBytes + 1, kReadBytes - 7, kReadBytes,
+                         kReadBytes + 1}) {
         const std::string file = dir / ("s" + std::to_string(size));
         MakeSparseFile(file, size);
         WriteBytesAt(file, size - 2, BytesOf("AB"));
         EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), size - 2) << size;
         EXPECT_EQ(SearchFile(file.c_str(), kABC, 3), SEARCH_NOT_FOUND) << size;
-        if (size > 2 * kReadPieceBytes) {
+        if (size > kReadPieceBytes + 2) {
             // "A" ends the first piece, "B" starts the second.
             WriteBytesAt(file, kReadPieceBytes - 1, BytesOf("AB"));
             EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), kReadPieceBytes - 1) << size;
