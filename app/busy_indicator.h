@@ -1,6 +1,7 @@
 // Shows that the dialog is at work for as long as the object lives: the arrow with the
-// hourglass over the dialog (its WM_SETCURSOR asks IsShown), and the taskbar button in
-// its indeterminate state where the system offers one (ITaskbarList3).
+// hourglass over the dialog (at once; afterwards its WM_SETCURSOR answers with Cursor()
+// while a run is on), and the taskbar button in its indeterminate state where the
+// system offers one (ITaskbarList3).
 #pragma once
 
 #include "framework/com.h"

@@ -27,6 +27,24 @@ constexpr int64_t kPageBytes = 4096;
 // How long a wait goes on before it calls back whoever waits.
 constexpr DWORD kWaitSliceMs = 50;
 
+// Waits on condition until done() holds, in slices of kWaitSliceMs, calling waiting
+// without the lock whenever a slice runs out; gives up once *stop holds. True when done.
+template <class Done>
+bool WaitCallingBack(CCondition& condition, std::unique_lock<CLock>& lock, Done done,
+                     const std::function<void()>& waiting, const std::atomic<bool>* stop)
+{
+    while (!done()) {
+        if (stop && stop->load())
+            return false;
+        if (!condition.WaitFor(lock, kWaitSliceMs) && waiting) {
+            lock.unlock();
+            waiting();
+            lock.lock();
+        }
+    }
+    return true;
+}
+
 // A free address, a multiple of kViewAlignment, with room for size bytes; nullptr to
 // let the system choose, for views too small to gain from it.
 void* AlignedAddressFor(SIZE_T size)
@@ -205,15 +223,8 @@ public:
     MappedPart Next(const std::function<void()>& waiting)
     {
         std::unique_lock<CLock> lock(m_lock);
-        while (!m_full) {
-            if (m_searchStop && m_searchStop->load())
-                return MappedPart{};
-            if (!m_changed.WaitFor(lock, kWaitSliceMs) && waiting) {
-                lock.unlock();
-                waiting();
-                lock.lock();
-            }
-        }
+        if (!WaitCallingBack(m_changed, lock, [this] { return m_full; }, waiting, m_searchStop))
+            return MappedPart{};
         m_full = false;
         m_changed.NotifyAll();
         return std::move(m_ready);
@@ -270,16 +281,8 @@ public:
         if (sizeof(void*) > 4)
             return;
         std::unique_lock<CLock> lock(s_lock);
-        while (s_taken) {
-            if (stop && stop->load())
-                return;
-            if (!s_free.WaitFor(lock, kWaitSliceMs) && waiting) {
-                lock.unlock();
-                waiting();
-                lock.lock();
-            }
-        }
-        s_taken = m_held = true;
+        if (WaitCallingBack(s_free, lock, [] { return !s_taken; }, waiting, stop))
+            s_taken = m_held = true;
     }
     ~MappedSearchTurn()
     {
