@@ -16,19 +16,34 @@ constexpr wchar_t kCaption[] = L"Bytewren";
 int CReplaceDlg::ReadText(int id, char* buf) const
 {
     buf[0] = '\0';
-    return ::GetWindowTextA(GetDlgItem(id), buf, kFieldReadCapacity);
+    const HWND item = GetDlgItem(id);
+    const int got = ::GetWindowTextA(item, buf, kFieldReadCapacity);
+    // Nothing from a control that holds text: the read failed.
+    if (got <= 0 && ::GetWindowTextLengthA(item) > 0) {
+        buf[0] = '\0';
+        return -1;
+    }
+    return got;
 }
 
 int CReplaceDlg::ReadTextW(int id, wchar_t* buf) const
 {
     buf[0] = L'\0';
-    return ::GetWindowTextW(GetDlgItem(id), buf, kFieldReadCapacity);
+    const HWND item = GetDlgItem(id);
+    const int got = ::GetWindowTextW(item, buf, kFieldReadCapacity);
+    if (got <= 0 && ::GetWindowTextLengthW(item) > 0) {
+        buf[0] = L'\0';
+        return -1;
+    }
+    return got;
 }
 
 int CReplaceDlg::ReadPath(int id, char* buf) const
 {
     wchar_t wide[kFieldReadCapacity];
-    ReadTextW(id, wide);
+    buf[0] = '\0';
+    if (ReadTextW(id, wide) < 0)
+        return -1;
     const std::string path = AnsiPath(wide);
     // As much as an 8-bit read would give: 259 bytes, not splitting a double-byte character.
     size_t len = 0;
@@ -58,7 +73,9 @@ int CReplaceDlg::TextLength(int id) const
         text = &onHeap[0];
     }
     const int units = ::GetWindowTextW(item, text, capacity);
-    return units > 0 ? ::WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr) : 0;
+    if (units <= 0)
+        return capacity > 1 ? -1 : 0;  // text there, and none read: the read failed
+    return ::WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
 }
 
 void CReplaceDlg::SetText(int id, const char* text) const

@@ -19,5 +19,9 @@ BOOL CReplaceApp::InitInstance()
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;
+    // A stopped run may have left a thread held up in a system call (a slow share): it
+    // must not hold up the end of the program, which ends it.
+    if (dlg.ThreadsLeft())
+        ::ExitProcess(0);
     return FALSE;  // end the program rather than run a loop of our own
 }

@@ -1,6 +1,7 @@
 #include "app/replace_dlg.h"
 
 #include "framework/win_app.h"
+#include "engine/aside_search.h"
 #include "target/command_line.h"
 
 #include <imm.h>
@@ -43,8 +44,10 @@ CReplaceDlg::CReplaceDlg(CWnd* parent) : CDialog(IDD_REPLACE_DIALOG, parent)
     m_hIcon = ::LoadIconA(CWinApp::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_searcher.SetBetweenViews([this] { LookAtQueue(); });
     m_searcher.SetStop(&m_stopRun);
-    m_asideSearcher.SetStop(&m_stopRun);
 }
+
+// Out of line: the search aside is a complete type here.
+CReplaceDlg::~CReplaceDlg() = default;
 
 const MessageMapEntry* CReplaceDlg::GetMessageMap() const
 {
@@ -154,7 +157,9 @@ void CReplaceDlg::OnLButtonDown(UINT, POINT)
 
 BOOL CReplaceDlg::OnHelpInfo(HELPINFO*)
 {
-    ShowMessage(kAboutText, MB_OK | MB_ICONQUESTION);
+    // During a run, no box but the run's own: a help request then shows nothing.
+    if (!m_bRunning)
+        ShowMessage(kAboutText, MB_OK | MB_ICONQUESTION);
     return TRUE;
 }
 

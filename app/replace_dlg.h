@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/dialog.h"
+#include "framework/left_threads.h"
 #include "engine/find_pattern.h"
 #include "engine/pattern_bytes.h"
 #include "engine/search_file.h"
@@ -11,7 +12,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class AsideSearch;
+class WalkAhead;
 
 // The four views of one pattern, find or replace, by control identifier.
 struct PatternGroup {
@@ -23,16 +28,19 @@ inline constexpr PatternGroup kReplaceGroup{IDC_REPLACE_ASCII, IDC_REPLACE_UTF8,
 class CReplaceDlg : public CDialog {
 public:
     explicit CReplaceDlg(CWnd* parent = nullptr);
+    ~CReplaceDlg() override;
 
     // --- Dialog control operations (app/control_ops.cpp) ---
     // Reads at most 259 characters and a terminator into buf, of kFieldReadCapacity
-    // (app/static_buffers.h).
+    // (app/static_buffers.h); the count read, or -1 (buf empty) when the control holds
+    // text that could not be read.
     int ReadText(int id, char* buf) const;
     int ReadTextW(int id, wchar_t* buf) const;
     // Reads a path the way ReadText does, but never as a look-alike of a name the code
     // page cannot spell (framework/ansi_path.h).
     int ReadPath(int id, char* buf) const;
-    // Length of a control's text in 8-bit units (a double-byte character counts two).
+    // Length of a control's text in 8-bit units (a double-byte character counts two), or
+    // -1 when it cannot be read.
     int TextLength(int id) const;
     void SetText(int id, const char* text) const;
     void SetTextW(int id, const wchar_t* text) const;
@@ -72,8 +80,10 @@ public:
     // but for what stops the run (TakeInputDuringRun).
     void LookAtQueue();
     // A search on a thread of its own while the dialog's thread looks at its queue: a
-    // slow disk keeps neither waiting.
+    // slow disk keeps neither waiting. SEARCH_STOPPED once the run is stopped.
     int64_t SearchAside(const char* path, const PatternBytes& pattern);
+    // Whether threads of a stopped run are still held up in a system call.
+    bool ThreadsLeft();
 
     // --- Target selection (target/) ---
     void SetTargetPath(const char* path);
@@ -121,6 +131,21 @@ private:
     void RequestStop(AfterStop after);
     void TakeInputDuringRun(const MSG& msg);
 
+    // The files of a walk, each with its dialogue.
+    void WalkFiles(WalkAhead& walk, PatternBytes pattern);
+    // Reads the find pattern again and searches path for it from the start; false when
+    // there is nothing to search for, or the run is stopped.
+    bool NextSearch(const char* path, PatternBytes& searched, int64_t& found);
+    // Every wait of the dialog's thread for the run's threads: in slices, looking at the
+    // queue between them. Once the run is stopped, the threads are told to stop and get
+    // kStopGraceMs; false when they are still busy then (held up in a system call).
+    bool WaitRunThreads(CThreadsOwner& owner);
+    // Stops owner's threads and waits for them; those still busy are left to end on
+    // their own (m_leftThreads).
+    void EndRunThreads(std::unique_ptr<CThreadsOwner> owner) noexcept;
+    // Waits for the threads an earlier run left; false when the run is stopped meanwhile.
+    bool EndLeftThreads();
+
     static constexpr DWORD kLookAtQueueMs = 100;
 
     HICON m_hIcon;
@@ -129,9 +154,10 @@ private:
     std::atomic<bool> m_stopRun{false};
     AfterStop m_afterStop = AfterStop::Stay;
     DWORD m_lastLook = 0;
-    // Searches of the dialog's own thread, with the shared shift table; and those made
-    // on a thread of their own (SearchAside).
+    // Searches of the dialog's own thread, with the shared shift table, where no thread
+    // can be started; and those made on a thread of their own (SearchAside), kept from
+    // search to search while its thread ends with the search.
     FileSearcher m_searcher{g_shiftTable};
-    int32_t m_asideTable[256] = {};
-    FileSearcher m_asideSearcher{m_asideTable};
+    std::unique_ptr<AsideSearch> m_aside;
+    CLeftThreads m_leftThreads;
 };

@@ -21,6 +21,7 @@ set(BYTEWREN_CORE_SOURCES
   framework/file_find.cpp
   framework/ansi_path.cpp
   framework/thread.cpp
+  framework/left_threads.cpp
   app/replace_app.cpp
   app/replace_dlg.cpp
   app/control_ops.cpp
@@ -31,6 +32,7 @@ set(BYTEWREN_CORE_SOURCES
   engine/read_guard.cpp
   engine/tree_listing.cpp
   engine/walk_ahead.cpp
+  engine/aside_search.cpp
   engine/file_patch.cpp
   engine/scan_run.cpp
   pattern/hex_text.cpp

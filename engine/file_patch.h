@@ -6,8 +6,9 @@
 #include <cstdint>
 
 enum class WriteResult {
-    Written,       // every byte written, and the file closed
-    Failed,        // nothing written, or not all of it: the file keeps its old bytes
+    Written,       // every byte written and flushed to the disk
+    Failed,        // nothing written, or all of it put back: the file is as it was
+    LeftChanged,   // the write failed and the file could not be put back as it was
     PatternMoved,  // the file no longer holds the pattern at the offset: nothing written
 };
 
@@ -15,6 +16,8 @@ enum class WriteResult {
 // nothing is inserted or deleted; a write past the end lengthens the file. The bytes
 // are written only if the file holds expected at offset when they are, checked through
 // the handle that writes them while the range is locked against other writers: any
-// program may have changed the file since it was searched.
+// program may have changed the file since it was searched. An empty expected or
+// replacement writes nothing. A write that fails half way is undone with the bytes and
+// the length read under the lock, and the undoing is checked by reading them again.
 WriteResult WriteReplacement(const char* path, int64_t offset, const PatternBytes& expected,
                              const PatternBytes& replacement);

@@ -79,19 +79,26 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* info)
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-BOOL CALLBACK InstallHandler(INIT_ONCE*, void*, void**)
-{
-    ::AddVectoredExceptionHandler(1, OnException);
-    return TRUE;
-}
-
 }  // namespace
 
 __attribute__((noinline)) bool ReadGuarded(const void* begin, size_t size, void (*read)(void* arg), void* arg,
                                            const void** failedAt)
 {
-    static INIT_ONCE installed = INIT_ONCE_STATIC_INIT;
-    ::InitOnceExecuteOnce(&installed, InstallHandler, nullptr, nullptr);
+    // The handler is there for this read only, and last in line: what runs before it
+    // keeps its place. Without it a read error would end the process: nothing is read.
+    struct Handler {
+        void* h = ::AddVectoredExceptionHandler(0, OnException);
+        ~Handler()
+        {
+            if (h)
+                ::RemoveVectoredExceptionHandler(h);
+        }
+    } handler;
+    if (!handler.h) {
+        if (failedAt)
+            *failedAt = begin;
+        return false;
+    }
 
     // Volatile: read again after the jump back, which leaves registers as they were at the fault.
     Guard* volatile const guard = ClaimGuard(::GetCurrentThreadId());

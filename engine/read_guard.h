@@ -11,6 +11,7 @@
 // Runs read(arg), which only reads the bytes [begin, begin + size); false when one of
 // them could not be read, failedAt (if given) then naming the byte that failed. read
 // must not keep anything that needs cleaning up (objects with destructors, locks)
-// across a read of those bytes: it is left mid-way. Guarded reads do not nest.
+// across a read of those bytes: it is left mid-way. Guarded reads do not nest. Where the
+// guard cannot be set up, nothing is read and the first byte counts as failed.
 bool ReadGuarded(const void* begin, size_t size, void (*read)(void* arg), void* arg,
                  const void** failedAt = nullptr);

@@ -3,8 +3,8 @@
 #include "app/replace_dlg.h"
 
 #include "app/busy_indicator.h"
-#include "framework/thread.h"
 
+#include "engine/aside_search.h"
 #include "engine/file_patch.h"
 #include "engine/find_pattern.h"
 #include "engine/offset_text.h"
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -23,17 +24,24 @@ constexpr wchar_t kOpenFailed[] = L"打开文件失败！";
 constexpr wchar_t kNotFound[] = L"没有找到你要搜索的内容。";
 constexpr wchar_t kAskReplace[] = L"是否进行替换？";
 constexpr wchar_t kWriteFailed[] = L"写入文件失败！";
+constexpr wchar_t kWriteFailedLeftChanged[] = L"写入文件失败！\n未能恢复文件原样，文件可能已被改动。";
 constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
 
-// How long the dialog's thread waits on a search aside before it looks at its queue.
+// How long the dialog's thread waits on the run's threads before it looks at its queue.
 constexpr DWORD kWaitSliceMs = 50;
+// How long threads told to stop get before a stopped run leaves them to end on their
+// own: the dialog is idle again soon after Esc even when one is held up in a read.
+constexpr DWORD kStopGraceMs = 100;
 
-// The find pattern as the HEX view holds it now.
-PatternBytes ReadFindPattern(CReplaceDlg& dlg)
+// The pattern a HEX view holds now, its first 86 bytes; false when the view cannot be
+// read. A view that decodes to no bytes (empty, or a lone digit) holds no pattern.
+bool ReadPattern(CReplaceDlg& dlg, int id, PatternBytes& pattern)
 {
-    dlg.ReadText(IDC_FIND_HEX, g_szText);
+    if (dlg.ReadText(id, g_szText) < 0)
+        return false;
     const int n = dlg.HexTextToBytes(g_szText);
-    return PatternBytes(g_szText, n);
+    pattern = PatternBytes(g_szText, n);
+    return true;
 }
 
 // How often in a row a file may turn out changed at the moment of writing before the
@@ -97,11 +105,16 @@ void CReplaceDlg::OnStart()
     // and write beside it.
     if (m_bRunning)
         return;
-    if (TextLength(IDC_PATH) <= 2) {
+    const int pathLength = TextLength(IDC_PATH);
+    if (pathLength < 0)
+        return;  // the field cannot be read: no target
+    if (pathLength <= 2) {
         OnBrowse();
         return;
     }
-    if (TextLength(IDC_FIND_HEX) == 0)
+    // A find view that decodes to no bytes is as good as empty: nothing is searched for.
+    PatternBytes find;
+    if (!ReadPattern(*this, IDC_FIND_HEX, find) || find.n == 0)
         return;
 
     struct RunningFlag {
@@ -116,11 +129,15 @@ void CReplaceDlg::OnStart()
         const RunningFlag running(m_bRunning);
         const CBusyIndicator busy(m_hWnd);
         try {
-            ReadPath(IDC_PATH, g_szTarget);
-            if (walk)
-                ScanDirectory(g_szTarget);
-            else
-                ProcessFile(g_szTarget, false);
+            // The threads an earlier run left behind end before this run starts any.
+            // A path that cannot be read is no target: an empty one would name the
+            // current drive's root.
+            if (EndLeftThreads() && ReadPath(IDC_PATH, g_szTarget) > 2) {
+                if (walk)
+                    ScanDirectory(g_szTarget);
+                else
+                    ProcessFile(g_szTarget, false);
+            }
         } catch (...) {
             // No memory to start with: the file counts as one that cannot be opened, which
             // a walk passes over in silence.
@@ -137,13 +154,29 @@ void CReplaceDlg::OnStart()
 
 void CReplaceDlg::ScanDirectory(std::string dir)
 {
-    PatternBytes pattern = ReadFindPattern(*this);
-    WalkAhead walk(std::move(dir), pattern, WalkSearchers());
+    PatternBytes pattern;
+    if (!ReadPattern(*this, IDC_FIND_HEX, pattern) || pattern.n == 0)
+        return;
+    std::unique_ptr<WalkAhead> walk = std::make_unique<WalkAhead>(std::move(dir), pattern, WalkSearchers());
+    try {
+        WalkFiles(*walk, pattern);
+    } catch (...) {
+        EndRunThreads(std::move(walk));
+        throw;
+    }
+    EndRunThreads(std::move(walk));
+}
+
+void CReplaceDlg::WalkFiles(WalkAhead& walk, PatternBytes pattern)
+{
     WalkAhead::File file;
     while (walk.Next(file, [this] { LookAtQueue(); }, m_stopRun)) {
-        // The pattern as the HEX view holds it now, as for any file; searched here when
-        // it has changed since the file was searched ahead, or when it was not.
-        pattern = ReadFindPattern(*this);
+        // The pattern as the HEX view holds it now, as for any file (the one in hand
+        // where the view cannot be read); searched here when it has changed since the
+        // file was searched ahead, or when it was not. A view emptied meanwhile ends the walk.
+        ReadPattern(*this, IDC_FIND_HEX, pattern);
+        if (pattern.n == 0)
+            return;
         if (walk.SetPattern(pattern) || file.found == kNotSearchedYet)
             file.found = SearchAside(file.path.c_str(), pattern);
         if (file.found >= 0) {
@@ -163,28 +196,65 @@ void CReplaceDlg::ScanDirectory(std::string dir)
 
 void CReplaceDlg::ProcessFile(const char* path, bool quiet)
 {
-    const PatternBytes pattern = ReadFindPattern(*this);
+    PatternBytes pattern;
+    if (!ReadPattern(*this, IDC_FIND_HEX, pattern) || pattern.n == 0)
+        return;
     RunFileDialogue(path, quiet, SearchAside(path, pattern), pattern);
 }
 
 int64_t CReplaceDlg::SearchAside(const char* path, const PatternBytes& pattern)
 {
-    struct Job {
-        FileSearcher* searcher;
-        const char* path;
-        const PatternBytes* pattern;
-        int64_t found;
-    } job{&m_asideSearcher, path, &pattern, SEARCH_OPEN_FAILED};
-    CThread worker;
-    if (!worker.Start([](void* p) {
-            auto* j = static_cast<Job*>(p);
-            j->found = j->searcher->Search(j->path, *j->pattern);
-        }, &job))
+    if (!m_aside)
+        m_aside = std::make_unique<AsideSearch>();
+    if (!m_aside->Start(path, pattern))
         return m_searcher.Search(path, pattern);  // no thread: here, looking at the queue between views
-    while (!worker.WaitEnded(kWaitSliceMs))
+    if (WaitRunThreads(*m_aside))
+        return m_aside->Result();
+    // Stopped, and the search is held up in a system call: it ends on its own.
+    m_leftThreads.Keep(std::move(m_aside));
+    return SEARCH_STOPPED;
+}
+
+bool CReplaceDlg::WaitRunThreads(CThreadsOwner& owner)
+{
+    bool stopped = false;
+    DWORD stoppedAt = 0;
+    while (!owner.WaitEnded(kWaitSliceMs)) {
         LookAtQueue();
-    worker.Join();
-    return job.found;
+        if (!m_stopRun)
+            continue;
+        const DWORD now = ::GetTickCount();
+        if (!stopped) {
+            owner.Stop();
+            stopped = true;
+            stoppedAt = now;
+        } else if (now - stoppedAt >= kStopGraceMs) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CReplaceDlg::EndRunThreads(std::unique_ptr<CThreadsOwner> owner) noexcept
+{
+    owner->Stop();
+    if (!WaitRunThreads(*owner))
+        m_leftThreads.Keep(std::move(owner));
+}
+
+bool CReplaceDlg::EndLeftThreads()
+{
+    while (!m_leftThreads.WaitEnded(kWaitSliceMs)) {
+        LookAtQueue();
+        if (m_stopRun)
+            return false;
+    }
+    return true;
+}
+
+bool CReplaceDlg::ThreadsLeft()
+{
+    return !m_leftThreads.WaitEnded(0);
 }
 
 void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found, PatternBytes searched)
@@ -204,34 +274,52 @@ void CReplaceDlg::RunFileDialogue(const char* path, bool quiet, int64_t found, P
             return;
         }
 
-        if (TextLength(IDC_REPLACE_HEX) == 0) {
+        // A replace view that decodes to no bytes is as good as empty: the find is
+        // reported, and nothing is asked, written or claimed.
+        PatternBytes replacement;
+        if (ReadPattern(*this, IDC_REPLACE_HEX, replacement) && replacement.n == 0) {
             ShowMessage(FoundMessage(path, found, false), MB_OK | MB_ICONQUESTION);
             return;
         }
+        // A stop asked for while this question is up (the close box) ends the run right
+        // after it; the answer given still holds for this file.
         if (IsChecked(IDC_ASK) && ShowMessage(FoundMessage(path, found, true), MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
 
-        ReadText(IDC_REPLACE_HEX, g_szText);
-        const PatternBytes replacement(g_szText, HexTextToBytes(g_szText));
-        const WriteResult written = WriteReplacement(path, found, searched, replacement);
+        // Read again after the question, as the view holds it now: no bytes, or no
+        // view to read, and nothing can be written.
+        const WriteResult written = ReadPattern(*this, IDC_REPLACE_HEX, replacement) && replacement.n > 0
+                                        ? WriteReplacement(path, found, searched, replacement)
+                                        : WriteResult::Failed;
         if (written == WriteResult::PatternMoved && ++moves < kMostMovesInARow) {
             // The file changed since it was searched: nothing was written. Search it
             // again as it now is, and go on from what that finds.
-            searched = ReadFindPattern(*this);
-            found = SearchAside(path, searched);
+            if (!NextSearch(path, searched, found))
+                return;
             continue;
         }
         if (written != WriteResult::Written) {
-            // Nothing was changed: never report that as a success.
-            ShowMessage(kWriteFailed, MB_OK | MB_ICONEXCLAMATION);
+            // Never reported as a success; and the file is said to be as before only
+            // where it is.
+            ShowMessage(written == WriteResult::LeftChanged ? kWriteFailedLeftChanged : kWriteFailed,
+                        MB_OK | MB_ICONEXCLAMATION);
             return;
         }
         moves = 0;
-        if (ShowMessage(kContinue, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (m_stopRun || ShowMessage(kContinue, MB_YESNO | MB_ICONQUESTION) != IDYES || m_stopRun)
             return;
-
         // Search again from the start of the file as it now is.
-        searched = ReadFindPattern(*this);
-        found = SearchAside(path, searched);
+        if (!NextSearch(path, searched, found))
+            return;
     }
+}
+
+bool CReplaceDlg::NextSearch(const char* path, PatternBytes& searched, int64_t& found)
+{
+    // The find pattern as the view holds it now, or the one in hand where it cannot be read.
+    ReadPattern(*this, IDC_FIND_HEX, searched);
+    if (searched.n == 0 || m_stopRun)
+        return false;
+    found = SearchAside(path, searched);
+    return true;
 }

@@ -198,11 +198,14 @@ struct PageToucher {
 // thread can be started, Running is false and the caller maps the views itself.
 class ViewsAhead {
 public:
-    ViewsAhead(HANDLE mapping, const ViewPlan& plan, const std::atomic<bool>* searchStop)
-        : m_mapping(mapping), m_plan(plan), m_searchStop(searchStop)
+    ViewsAhead(HANDLE mapping, const ViewPlan& plan, const std::atomic<bool>* searchStop,
+               const std::function<void()>& waiting)
+        : m_mapping(mapping), m_plan(plan), m_searchStop(searchStop), m_waiting(waiting)
     {
         m_thread.Start<ViewsAhead, &ViewsAhead::Run>(this);
     }
+    // Waits for the helper in slices, calling waiting between them: on the dialog's
+    // thread the helper may be bringing in pages from a slow disk.
     ~ViewsAhead()
     {
         m_quit = true;
@@ -211,6 +214,10 @@ public:
             m_stop = true;
         }
         m_changed.NotifyAll();
+        while (!m_thread.WaitEnded(kWaitSliceMs)) {
+            if (m_waiting)
+                m_waiting();
+        }
         m_thread.Join();
     }
     ViewsAhead(const ViewsAhead&) = delete;
@@ -261,6 +268,7 @@ private:
     HANDLE m_mapping;
     ViewPlan m_plan;
     const std::atomic<bool>* m_searchStop;
+    const std::function<void()>& m_waiting;
     std::atomic<bool> m_quit{false};  // the search is over: stop bringing pages in
     CLock m_lock;
     CCondition m_changed;
@@ -278,8 +286,10 @@ public:
     // Gives up waiting once *stop holds.
     MappedSearchTurn(const std::function<void()>& waiting, const std::atomic<bool>* stop)
     {
-        if (sizeof(void*) > 4)
+        if (sizeof(void*) > 4) {
+            m_needed = false;
             return;
+        }
         std::unique_lock<CLock> lock(s_lock);
         if (WaitCallingBack(s_free, lock, [] { return !s_taken; }, waiting, stop))
             s_taken = m_held = true;
@@ -297,10 +307,15 @@ public:
     MappedSearchTurn(const MappedSearchTurn&) = delete;
     MappedSearchTurn& operator=(const MappedSearchTurn&) = delete;
 
+    // Whether views may be mapped: the turn is held, or none is needed. A wait that gave
+    // up holds nothing, whatever the stop flag says by the time anyone looks again.
+    bool Granted() const { return m_held || !m_needed; }
+
 private:
     static CLock s_lock;
     static CCondition s_free;
     static bool s_taken;
+    bool m_needed = true;
     bool m_held = false;
 };
 
@@ -421,14 +436,14 @@ FileSearcher::ReadResult FileSearcher::SearchRead(HANDLE file, int64_t length, b
 int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
 {
     const MappedSearchTurn turn(m_betweenViews, m_stop);
-    if (Stopped())
+    if (!turn.Granted() || Stopped())
         return SEARCH_STOPPED;
     BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
     ViewPlan plan(length, m_pattern.n);
     // A helper maps ahead only where there is more than one view.
     std::optional<ViewsAhead> ahead;
     if (!plan.Last())
-        ahead.emplace(mapping, plan, m_stop);
+        ahead.emplace(mapping, plan, m_stop, m_betweenViews);
     const bool helped = ahead && ahead->Running();
     for (;;) {
         MappedPart part = helped ? ahead->Next(m_betweenViews) : MapPart(mapping, plan);

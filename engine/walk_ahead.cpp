@@ -3,29 +3,31 @@
 #include "engine/search_file.h"
 
 #include <algorithm>
+#include <iterator>
 
 WalkAhead::WalkAhead(std::string root, const PatternBytes& pattern, int searchers)
-    : m_listing(std::move(root)), m_pattern(pattern)
+    : m_listing(root), m_inlineListing(std::move(root)), m_pattern(pattern)
 {
     bool started = m_threads[0].Start<WalkAhead, &WalkAhead::List>(this);
     for (int i = 1; started && i <= std::min(searchers, kMostWalkSearchers); ++i)
         started = m_threads[i].Start<WalkAhead, &WalkAhead::Search>(this);
     if (!started) {
-        // Not every thread could be started: those that were end, and the dialogue's
-        // thread walks the tree from its start by itself.
-        StopThreads();
-        m_slots.clear();
-        m_listing = TreeListing(m_listing.Root());
+        // Not every thread could be started: those that were end by themselves (the
+        // listing may be held up in a slow folder: nothing waits for it here), and the
+        // dialogue's thread walks the tree from its start with a listing of its own.
+        Stop();
         m_inline = true;
     }
 }
 
 WalkAhead::~WalkAhead()
 {
-    StopThreads();
+    Stop();
+    for (CThread& t : m_threads)
+        t.Join();
 }
 
-void WalkAhead::StopThreads()
+void WalkAhead::Stop()
 {
     m_abandon = true;
     {
@@ -34,8 +36,15 @@ void WalkAhead::StopThreads()
     }
     m_work.NotifyAll();
     m_room.NotifyAll();
+}
+
+bool WalkAhead::WaitEnded(DWORD ms)
+{
+    if (!CThread::WaitAllEnded(m_threads, std::size(m_threads), ms))
+        return false;
     for (CThread& t : m_threads)
         t.Join();
+    return true;
 }
 
 bool WalkAhead::Next(File& file, const std::function<void()>& waiting, const std::atomic<bool>& stop)
@@ -44,7 +53,7 @@ bool WalkAhead::Next(File& file, const std::function<void()>& waiting, const std
         return false;
     if (m_inline) {
         file.found = kNotSearchedYet;
-        return m_listing.Next(file.path);
+        return m_inlineListing.Next(file.path);
     }
     std::unique_lock<CLock> lock(m_lock);
     for (;;) {
@@ -101,7 +110,8 @@ void WalkAhead::DiscardLocked()
     }
     m_pendingFrom = 0;
     m_paused = false;
-    m_abandon = false;
+    if (!m_stop)
+        m_abandon = false;
     m_work.NotifyAll();
 }
 

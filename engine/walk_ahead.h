@@ -7,8 +7,13 @@
 // pattern since the last Discard: it discards everything after a message box, in which
 // the user may have had a file written. When the threads cannot be started, the walk
 // lists on the dialogue's thread and hands the files over unsearched.
+//
+// The dialogue never joins the threads blindly: it stops them and waits in slices
+// (CThreadsOwner); a thread held up in a system call may outlive the run, and the walk
+// with it (framework/left_threads.h).
 #pragma once
 
+#include "framework/left_threads.h"
 #include "framework/sync.h"
 #include "framework/thread.h"
 #include "engine/pattern_bytes.h"
@@ -32,7 +37,7 @@ constexpr unsigned kWalkWaitSliceMs = 50;
 // The result of a file the walk hands over without having searched it.
 constexpr int64_t kNotSearchedYet = -3;
 
-class WalkAhead {
+class WalkAhead : public CThreadsOwner {
 public:
     struct File {
         std::string path;  // 8-bit, as the walk built it
@@ -42,8 +47,9 @@ public:
     // Starts listing root and searching for pattern with searchers threads (at most
     // kMostWalkSearchers).
     WalkAhead(std::string root, const PatternBytes& pattern, int searchers);
-    // Stops and joins every thread of the walk.
-    ~WalkAhead();
+    // Stops and joins every thread of the walk: only once they have ended (WaitEnded),
+    // or the destruction waits for them.
+    ~WalkAhead() override;
     WalkAhead(const WalkAhead&) = delete;
     WalkAhead& operator=(const WalkAhead&) = delete;
 
@@ -60,6 +66,10 @@ public:
     // Throws away every result found so far, and lets the searchers go on.
     void Discard();
 
+    // The listing and the searchers end at their next step; nothing waits for them.
+    void Stop() override;
+    bool WaitEnded(DWORD ms) override;
+
 private:
     enum class State { Pending, Searching, Done };
     struct Slot {
@@ -68,7 +78,6 @@ private:
         int64_t found;
     };
 
-    void StopThreads();
     void List();
     bool Add(std::string& path);
     void Search();
@@ -76,8 +85,9 @@ private:
     size_t FirstPending();
     void DiscardLocked();
 
-    TreeListing m_listing;
-    bool m_inline = false;            // no threads: the dialogue's thread lists
+    TreeListing m_listing;            // the listing thread's
+    TreeListing m_inlineListing;      // the dialogue's thread's, where threads could not be started
+    bool m_inline = false;
     CLock m_lock;
     CCondition m_work;                // a slot to search, or stop
     CCondition m_done;                // a result, or the end of the listing

@@ -17,6 +17,20 @@ void CThread::Join()
     m_handle.Close();
 }
 
+bool CThread::WaitAllEnded(const CThread* threads, size_t count, DWORD ms)
+{
+    HANDLE running[MAXIMUM_WAIT_OBJECTS];
+    DWORD n = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (threads[i].m_handle.IsValid()) {
+            if (n == MAXIMUM_WAIT_OBJECTS)
+                return false;
+            running[n++] = threads[i].m_handle.Get();
+        }
+    }
+    return n == 0 || ::WaitForMultipleObjects(n, running, TRUE, ms) != WAIT_TIMEOUT;
+}
+
 DWORD WINAPI CThread::Main(void* self)
 {
     const auto* thread = static_cast<CThread*>(self);

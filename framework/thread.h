@@ -5,6 +5,8 @@
 
 #include "framework/handle.h"
 
+#include <cstddef>
+
 class CThread {
 public:
     CThread() = default;
@@ -28,6 +30,8 @@ public:
     }
     // Waits for the thread to end and releases it.
     void Join();
+    // Waits at most ms for every one of count threads to end; true when they all have.
+    static bool WaitAllEnded(const CThread* threads, size_t count, DWORD ms);
 
 private:
     static DWORD WINAPI Main(void* self);

@@ -142,7 +142,13 @@ void CReplaceDlg::Synchronise(const PatternGroup& g, int edited)
 {
     if (m_bUpdating)
         return;
-    m_bUpdating = true;
+    // Cleared however the synchronisation ends: a conversion that fails must not leave
+    // the views out of step for good.
+    struct Updating {
+        explicit Updating(bool& flag) : flag(flag) { flag = true; }
+        ~Updating() { flag = false; }
+        bool& flag;
+    } updating(m_bUpdating);
     if (edited == g.hex)
         ReformatHexField(g.hex);
     else if (edited == g.ascii)
@@ -157,7 +163,6 @@ void CReplaceDlg::Synchronise(const PatternGroup& g, int edited)
         HexToUnicodeField(g.hex, g.unicode);
     if (edited != g.utf8)
         HexToUtf8Field(g.hex, g.utf8);
-    m_bUpdating = false;
 }
 
 void CReplaceDlg::OnChangeFindHex() { Synchronise(kFindGroup, kFindGroup.hex); }

@@ -54,6 +54,9 @@ int CALLBACK BrowseCallbackProc(HWND hwnd, UINT uMsg, LPARAM, LPARAM lpData)
 
 void CReplaceDlg::OnBrowse()
 {
+    // During a run, no box but the run's own (a press sent by another program).
+    if (m_bRunning)
+        return;
     if (IsChecked(IDC_OPEN_DIR))
         BrowseForFolder();
     else

@@ -56,6 +56,10 @@ void CReplaceDlg::OnDropFiles(HDROP drop)
         ~Release() { ::DragFinish(drop); }
     } release{drop};
     Default();
+    // During a run the target stays what the run was started with, and no shortcut is
+    // resolved (resolving may show the shell's own search for a moved target).
+    if (m_bRunning)
+        return;
     if (::DragQueryFileW(drop, kItemCount, nullptr, 0) != 0) {
         // Taken as UTF-16 and converted here, never to a look-alike name.
         const UINT units = ::DragQueryFileW(drop, 0, nullptr, 0);

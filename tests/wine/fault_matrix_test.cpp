@@ -1,54 +1,83 @@
 // Every system call a run makes, and every allocation, failed in turn: for each k the
-// k-th call of one function fails with the error a real failure gives, until a run
-// completes without reaching k. After every run the dialog is idle, the threads and
-// handles are back to where they were, every file is unchanged or holds exactly the
-// replacement, and a write that did not complete was reported as such, never as a
-// success.
+// k-th call of one function fails with the error a real failure gives (and, where a
+// second function is named, every call of it after that), until a run completes
+// without reaching k. After every run the dialog is idle, the threads and handles are
+// back to where they were, no view is mapped, and every file holds exactly what the
+// boxes said: the replacement where a success was reported, its old bytes where a
+// failure was. Only two faults in one run may leave a file that cannot be put back,
+// and the box then says so.
 #include "tests/wine/support/fault_injection.h"
 #include "tests/wine/support/large_file.h"
 #include "tests/wine/support/process_counts.h"
 #include "tests/wine/support/scan_run_fixture.h"
+#include "tests/wine/support/user_input.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <map>
 #include <mutex>
 
 namespace {
+
+const std::wstring kWriteFailedLeftChanged = std::wstring(kWriteFailed) + L"\n未能恢复文件原样，文件可能已被改动。";
 
 // A file of a scenario: literal bytes, or a sparse file of zeros holding the pattern
 // at an offset.
 struct Target {
     std::string name;
-    Bytes content;       // a small file's bytes
-    int64_t size = 0;    // else a sparse file of this size
-    int64_t at = -1;     // where the pattern lies
+    Bytes content = {};  // a small file's bytes
+    Bytes done = {};     // and what they are once a run without a failure is over
+    int64_t size = 0;  // else a sparse file of this size
+    int64_t at = -1;   // where the pattern lies; replaced by a run without a failure
 };
 
 struct Scenario {
-    bool walk;
-    Bytes find, replacement;
-    std::vector<Target> targets;  // in walk order
+    bool walk = false;
+    std::string findHex, replaceHex;  // as typed into the HEX views
+    std::vector<Target> targets;      // in walk order
+    bool ask = true;
+    bool goOn = false;          // Yes to going on, until the pattern is no longer found
+    Bytes movedTo = {};         // another program rewrites the first target so before it is written
+    int escapeAt = -1;          // Esc pressed while this target is opened to be searched
+    bool dropped = false;       // the single target, named with a letter no code page has, is dropped
 };
 
-std::string Hex(const Bytes& bytes)
+// Two faults in one run: every call of then fails once fault has.
+struct Faults {
+    Fault fault;
+    Fault then = Fault::None;
+};
+
+Bytes Decoded(const std::string& hex)
 {
-    std::string hex;
-    char pair[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(pair, sizeof pair, hex.empty() ? "%02X" : " %02X", b);
-        hex += pair;
-    }
-    return hex;
+    Bytes bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 3)
+        bytes.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+int64_t Find(const Bytes& in, const Bytes& what)
+{
+    const auto at = std::search(in.begin(), in.end(), what.begin(), what.end());
+    return what.empty() || at == in.end() ? -1 : at - in.begin();
 }
 
 // How far around the pattern a large file is compared.
 constexpr int64_t kAround = 4096;
 
-class FaultMatrixTest : public ScanRunTest, public ::testing::WithParamInterface<Fault> {
+// What a target holds, as far as the checks look: a small file's bytes, a large file's
+// bytes around the pattern; and the length.
+struct Held {
+    Bytes bytes;
+    int64_t length = 0;
+    bool operator==(const Held& o) const { return bytes == o.bytes && length == o.length; }
+    bool operator!=(const Held& o) const { return !(*this == o); }
+};
+
+class FaultMatrixTest : public ScanRunTest, public ::testing::WithParamInterface<Faults> {
 protected:
     void SetUp() override
     {
@@ -61,177 +90,306 @@ protected:
         std::condition_variable changed;
         std::unique_lock<std::mutex> lock(mutex);
         changed.wait_for(lock, std::chrono::milliseconds(1));
-        // Yes to every question whether to replace, No to going on, OK to the rest.
-        answerer()->SetPolicy([](const ShownBox& box) {
-            if (box.text == kContinue)
-                return IDNO;
-            return box.buttons.size() == 2 ? IDYES : IDOK;
-        });
+    }
+    void TearDown() override
+    {
+        faults::OnCreateFileA(nullptr);
+        ScanRunTest::TearDown();
     }
 
-    std::string PathOf(const Target& t) const { return dir / t.name; }
-
-    void MakeFiles(const Scenario& s) const
+    std::wstring WideName(const Target& t) const { return Wide(dir / t.name) + (m_s->dropped ? L"\u0100" : L""); }
+    // The 8-bit path the program names the target by: for a name no code page spells,
+    // its short form.
+    std::string PathOf(const Target& t) const
     {
-        for (const Target& t : s.targets) {
-            if (t.size == 0) {
+        if (!m_s->dropped)
+            return dir / t.name;
+        const faults::Unwatched unwatched;
+        wchar_t shortPath[MAX_PATH] = {};
+        ::GetShortPathNameW(WideName(t).c_str(), shortPath, MAX_PATH);
+        char path[MAX_PATH] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, shortPath, -1, path, MAX_PATH, nullptr, nullptr);
+        return path;
+    }
+
+    void MakeFiles() const
+    {
+        for (const Target& t : m_s->targets) {
+            if (m_s->dropped) {
+                WriteFileBytes(WideName(t), t.content);
+            } else if (t.size == 0) {
                 dir.File(t.name, t.content);
             } else {
                 dir.File(t.name, {});
                 MakeSparseFile(PathOf(t), t.size);
-                WriteBytesAt(PathOf(t), t.at, s.find);
+                WriteBytesAt(PathOf(t), t.at, Decoded(m_s->findHex));
             }
         }
     }
 
-    // What a target holds now, as far as the checks look: a large file's length and
-    // the bytes around the pattern.
-    static int64_t RegionBytes(const Target& t) { return std::min<int64_t>(2 * kAround, t.size - (t.at - kAround)); }
-    Bytes Now(const Target& t) const
+    int64_t RegionStart(const Target& t) const { return t.at - kAround; }
+    Held Now(const Target& t) const
+    {
+        if (t.size == 0) {
+            Bytes bytes = ReadFileBytes(PathOf(t));
+            const auto length = static_cast<int64_t>(bytes.size());
+            return Held{std::move(bytes), length};
+        }
+        const auto count = static_cast<size_t>(std::min<int64_t>(2 * kAround, t.size - RegionStart(t)));
+        return Held{ReadBytesAt(PathOf(t), RegionStart(t), count), FileLength(PathOf(t))};
+    }
+    Held Before(const Target& t, const Bytes& content) const
     {
         if (t.size == 0)
-            return ReadFileBytes(PathOf(t));
-        Bytes bytes = ReadBytesAt(PathOf(t), t.at - kAround, static_cast<size_t>(RegionBytes(t)));
-        const int64_t length = FileLength(PathOf(t));
-        bytes.insert(bytes.end(), reinterpret_cast<const unsigned char*>(&length),
-                     reinterpret_cast<const unsigned char*>(&length + 1));
-        return bytes;
+            return Held{content, static_cast<int64_t>(content.size())};
+        Held held{Bytes(static_cast<size_t>(std::min<int64_t>(2 * kAround, t.size - RegionStart(t))), 0), t.size};
+        const Bytes find = Decoded(m_s->findHex);
+        std::copy(find.begin(), find.end(), held.bytes.begin() + kAround);
+        return held;
     }
-    // What it held before the run, or holds once replaced.
-    Bytes Expected(const Scenario& s, const Target& t, bool replaced) const
+    // The replacement written at the first occurrence, as the program writes it.
+    void Replace(const Target& t, Held& held) const
     {
-        Bytes bytes = t.size == 0 ? t.content : Bytes(static_cast<size_t>(RegionBytes(t)), 0);
-        const size_t at = static_cast<size_t>(t.size == 0 ? t.at : kAround);
-        if (t.size != 0)
-            std::copy(s.find.begin(), s.find.end(), bytes.begin() + at);
-        if (replaced) {
-            bytes.resize(std::max(bytes.size(), at + s.replacement.size()));
-            std::copy(s.replacement.begin(), s.replacement.end(), bytes.begin() + at);
+        const Bytes replacement = Decoded(m_s->replaceHex);
+        const auto at = static_cast<size_t>(Find(held.bytes, Decoded(m_s->findHex)));
+        if (t.size == 0) {
+            held.bytes.resize(std::max(held.bytes.size(), at + replacement.size()));
+            held.length = static_cast<int64_t>(held.bytes.size());
+        } else {
+            held.length = std::max<int64_t>(held.length, RegionStart(t) + static_cast<int64_t>(at + replacement.size()));
         }
-        if (t.size != 0) {
-            const int64_t length = t.size;
-            bytes.insert(bytes.end(), reinterpret_cast<const unsigned char*>(&length),
-                         reinterpret_cast<const unsigned char*>(&length + 1));
-        }
-        return bytes;
+        std::copy(replacement.begin(), replacement.end(), held.bytes.begin() + at);
+    }
+    // The question the program asks for a target as it holds now.
+    std::wstring Question(const Target& t, const Held& held) const
+    {
+        const int64_t at = (t.size == 0 ? 0 : RegionStart(t)) + Find(held.bytes, Decoded(m_s->findHex));
+        wchar_t offset[24];
+        std::swprintf(offset, 24, L"0x%08llX", static_cast<unsigned long long>(at));
+        return Ask(PathOf(t), offset);
     }
 
     static constexpr int kNoFailure = 1 << 30;
+    // No run of these scenarios makes this many calls of one function: one that does
+    // never completes.
+    static constexpr int kMostCalls = 500;
 
     // One run with the k-th call failing; false once the run no longer reaches k.
-    bool RunFailing(const Scenario& s, int k)
+    bool RunFailing(int k)
     {
-        const std::string context = std::string(FaultName(GetParam())) + " call " + std::to_string(k);
-        MakeFiles(s);
+        const Scenario& s = *m_s;
+        const std::string context = std::string(FaultName(GetParam().fault)) + " call " + std::to_string(k) +
+                                    (GetParam().then != Fault::None ? std::string(" then ") + FaultName(GetParam().then) : "");
+        MakeFiles();
+        m_moveAfterBox = -1;
+        m_escaped = false;
         answerer()->Clear();
+        if (s.dropped)
+            SetText(IDC_PATH, "");
         int threads = 0, handles = 0;
         SettledCounts(threads, handles);
 
-        faults::Arm(GetParam(), k);
-        Click(IDC_START);
+        faults::Arm(GetParam().fault, k, GetParam().then);
+        bool started = true;
+        if (s.dropped) {
+            const HDROP drop = MakeDrop(WideName(s.targets[0]));
+            ::SendMessageW(hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+            // A drop that cannot be taken changes nothing: then there is nothing to start.
+            started = !Text(IDC_PATH).empty();
+        }
+        if (started)
+            Click(IDC_START);
         faults::Disarm();
         const int calls = faults::Calls();
 
-        EXPECT_FALSE(m_dlg.IsRunning()) << context;
+        // Idle: no box left open over the dialog, every thread of the run ended (one held
+        // up in a call a moment longer), every handle closed, no view mapped.
+        EXPECT_TRUE(::IsWindowEnabled(hwnd())) << context << ": a box is still up";
         // The run without a failure may leave what the system opens once for all (a
         // registry key COM keeps, say): the counts are those the failing runs come back to.
-        const bool back = k == kNoFailure || CountsComeBack(threads, handles);
+        const bool back = k == kNoFailure ? ThreadsEnd() : CountsComeBack(threads, handles);
         EXPECT_TRUE(back) << context << ": " << ThreadCount() << " threads, " << HandleCount()
                           << " handles after the run, against " << threads << " and " << handles;
+        EXPECT_EQ(faults::LiveViews(), 0) << context << ": a view is still mapped";
+        if (s.dropped && started) {
+            EXPECT_EQ(Text(IDC_PATH), PathOf(s.targets[0])) << context;
+        }
 
-        CheckBoxesAndFiles(s, context, calls < k);
+        CheckBoxesAndFiles(context, calls < k);
         return calls >= k;
     }
 
-    // The boxes come as (question, outcome) per file, in walk order, or as a single
-    // open failure; each file holds the replacement exactly when its outcome was the
-    // success, and is unchanged otherwise.
-    void CheckBoxesAndFiles(const Scenario& s, const std::string& context, bool completed)
+    // Plays the boxes through a model of the files: each success reported writes the
+    // replacement at the first occurrence; each failure leaves the file as it was, but
+    // one that says the file was left changed. Every question answered Yes is followed
+    // by its outcome, or by the question again where the file changed meanwhile.
+    void CheckBoxesAndFiles(const std::string& context, bool completed)
     {
+        const Scenario& s = *m_s;
         const std::vector<ShownBox>& boxes = Boxes();
-        std::map<size_t, bool> outcome;  // target index: written
-        size_t next = 0;                 // the first target a question may name
-        size_t i = 0;
-        if (!s.walk && boxes.size() == 1 && boxes[0].text == kOpenFailed)
-            i = 1;
-        while (i < boxes.size()) {
+        std::vector<Held> held;
+        for (const Target& t : s.targets)
+            held.push_back(Before(t, t.content));
+        std::vector<bool> leftChanged(s.targets.size(), false);
+        size_t next = 0;                       // the first target a question may name
+        size_t writing = s.ask ? SIZE_MAX : 0;  // the target a success or failure is about
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            if (static_cast<int>(i) == m_moveAfterBox)
+                held[0] = Before(s.targets[0], s.movedTo);
+            const std::wstring& text = boxes[i].text;
+            if (text == kContinue || text == kWriteFailed || text == kWriteFailedLeftChanged) {
+                ASSERT_LT(writing, s.targets.size()) << context << ": an outcome without a question" << Said();
+                if (text == kContinue)
+                    Replace(s.targets[writing], held[writing]);
+                leftChanged[writing] = leftChanged[writing] || text == kWriteFailedLeftChanged;
+                if (s.ask)
+                    writing = SIZE_MAX;
+                continue;
+            }
+            // A file searched again after a write, or after it turned out changed, may
+            // have gone or be unreadable by then: nothing is written.
+            if (!s.walk && (text == kNotFound || text == kOpenFailed)) {
+                writing = s.ask ? SIZE_MAX : 0;
+                continue;
+            }
+            ASSERT_TRUE(s.ask) << context << ": unexpected box" << Said();
             size_t t = next;
-            while (t < s.targets.size() && boxes[i].text != Ask(PathOf(s.targets[t]), OffsetText(s.targets[t])))
+            while (t < s.targets.size() && text != Question(s.targets[t], held[t]))
                 ++t;
             ASSERT_LT(t, s.targets.size()) << context << ": unexpected box" << Said();
-            ASSERT_LT(i + 1, boxes.size()) << context << ": question without outcome" << Said();
-            const std::wstring& after = boxes[i + 1].text;
-            ASSERT_TRUE(after == kContinue || after == kWriteFailed) << context << Said();
-            outcome[t] = after == kContinue;
-            next = t + 1;
-            i += 2;
+            // Asked again only where the file turned out changed at the write.
+            ASSERT_TRUE(writing == SIZE_MAX || writing == t)
+                << context << ": a question answered Yes without its outcome" << Said();
+            next = t;
+            writing = SIZE_MAX;
+            if (boxes[i].answer == IDYES)
+                writing = t;
         }
+        if (static_cast<int>(boxes.size()) == m_moveAfterBox)
+            held[0] = Before(s.targets[0], s.movedTo);
+
         for (size_t t = 0; t < s.targets.size(); ++t) {
-            const bool written = outcome.count(t) && outcome[t];
-            EXPECT_EQ(Now(s.targets[t]), Expected(s, s.targets[t], written))
-                << context << ": " << s.targets[t].name << (written ? " reported written" : " not reported written");
-            if (completed && s.targets[t].at >= 0) {
-                EXPECT_TRUE(written) << context << ": the run without a failure left " << s.targets[t].name << Said();
+            const Target& target = s.targets[t];
+            if (leftChanged[t]) {
+                // The file may read as before while its disk did not take the bytes back.
+                EXPECT_NE(GetParam().then, Fault::None) << context << ": one fault left " << target.name << " changed";
+            } else {
+                EXPECT_EQ(Now(target), held[t]) << context << ": " << target.name << " is not what the boxes said";
+            }
+            if (completed) {
+                Held done = Before(target, target.size == 0 ? target.done : Bytes{});
+                if (target.size != 0 && target.at >= 0 && static_cast<int>(t) != s.escapeAt)
+                    Replace(target, done);
+                EXPECT_EQ(Now(target), done) << context << ": the run without a failure left " << target.name << Said();
             }
         }
     }
 
     // The threads and handles of before a run, once what ends with it has ended: a
-    // thread that has been joined may take a moment to leave the system's tables.
-    static bool CountsComeBack(int threads, int handles)
+    // thread that has been joined may take a moment to leave the system's tables, and
+    // one a stopped run left is joined once it has ended.
+    bool CountsComeBack(int threads, int handles)
     {
-        for (int i = 0; i < 100; ++i) {
-            if (ThreadCount() == threads && HandleCount() == handles)
+        for (int i = 0; i < 300; ++i) {
+            if (!m_dlg.ThreadsLeft() && ThreadCount() == threads && HandleCount() == handles)
                 return true;
             ::Sleep(10);
         }
         return false;
     }
 
+    // The threads a stopped run left, ended and joined.
+    bool ThreadsEnd()
+    {
+        for (int i = 0; i < 300 && m_dlg.ThreadsLeft(); ++i)
+            ::Sleep(10);
+        return !m_dlg.ThreadsLeft();
+    }
+
     // The counts once they hold still: what the run before started may still be ending.
-    static void SettledCounts(int& threads, int& handles)
+    void SettledCounts(int& threads, int& handles)
     {
         threads = ThreadCount();
         handles = HandleCount();
         for (int i = 0; i < 50; ++i) {
             ::Sleep(20);
             const int t = ThreadCount(), h = HandleCount();
-            if (t == threads && h == handles)
+            if (!m_dlg.ThreadsLeft() && t == threads && h == handles)
                 return;
             threads = t;
             handles = h;
         }
     }
 
-    static std::wstring OffsetText(const Target& t)
-    {
-        wchar_t text[24];
-        std::swprintf(text, 24, L"0x%08llX", static_cast<unsigned long long>(t.at));
-        return text;
-    }
-
     // Fails each call of the function in turn; returns how many were failed.
     int FailEachCall(const Scenario& s)
     {
+        m_s = &s;
         SetText(IDC_PATH, s.walk ? dir / "tree" : PathOf(s.targets[0]));
         SetChecked(IDC_OPEN_DIR, s.walk);
-        Patterns(Hex(s.find), Hex(s.replacement));
-        RunFailing(s, kNoFailure);  // once without a failure: what a run opens once for all is open
+        SetChecked(IDC_ASK, s.ask);
+        Patterns(s.findHex, s.replaceHex);
+        answerer()->SetPolicy([&s](const ShownBox& box) {
+            if (box.text == kContinue)
+                return s.goOn ? IDYES : IDNO;
+            return box.buttons.size() == 2 ? IDYES : IDOK;
+        });
+        const DWORD dialogThread = ::GetCurrentThreadId();
+        faults::OnCreateFileA([this, &s, dialogThread](const char* path, DWORD access) {
+            if (!s.movedTo.empty() && (access & GENERIC_WRITE) && m_moveAfterBox < 0 && PathOf(s.targets[0]) == path) {
+                // On the dialog's thread, where the write is made.
+                m_moveAfterBox = static_cast<int>(Boxes().size());
+                WriteFileBytes(PathOf(s.targets[0]), s.movedTo);
+            }
+            if (s.escapeAt >= 0 && !m_escaped && PathOf(s.targets[s.escapeAt]) == path) {
+                // Held until the Esc has stopped the run, unless it is the dialog's own
+                // thread that opens the file.
+                m_escaped = true;
+                ::PostMessageW(hwnd(), WM_KEYDOWN, VK_ESCAPE, 1);
+                for (int i = 0; i < 1000 && ::GetCurrentThreadId() != dialogThread && m_dlg.IsRunning(); ++i)
+                    ::Sleep(10);
+            }
+        });
+        RunFailing(kNoFailure);  // once without a failure: what a run opens once for all is open
+        if (s.escapeAt >= 0) {
+            EXPECT_TRUE(m_escaped) << "setup: the walk never opened " << s.targets[s.escapeAt].name;
+        }
         int k = 1;
-        while (RunFailing(s, k) && !HasFatalFailure() && k < 2000)
+        while (k < kMostCalls && RunFailing(k) && !HasFatalFailure())
             ++k;
-        EXPECT_GT(k, 1) << FaultName(GetParam()) << " is never called";
-        std::printf("[ matrix   ] %s: %d calls failed in turn\n", FaultName(GetParam()), k - 1);
+        EXPECT_LT(k, kMostCalls) << FaultName(GetParam().fault) << ": the run never completed";
+        faults::OnCreateFileA(nullptr);
+        std::printf("[ matrix   ] %s%s%s: %d calls failed in turn\n", FaultName(GetParam().fault),
+                    GetParam().then != Fault::None ? " then " : "",
+                    GetParam().then != Fault::None ? FaultName(GetParam().then) : "", k - 1);
         return k - 1;
     }
+
+    // Fails each call in turn; the function is called by the run.
+    void FailEachCallOf(const Scenario& s)
+    {
+        EXPECT_GT(FailEachCall(s), 0) << FaultName(GetParam().fault) << " is never called";
+    }
+
+    const Scenario* m_s = nullptr;
+    int m_moveAfterBox = -1;
+    std::atomic<bool> m_escaped{false};
 };
 
-std::string FaultParamName(const ::testing::TestParamInfo<Fault>& info)
+std::string FaultParamName(const ::testing::TestParamInfo<Faults>& info)
 {
-    std::string name = FaultName(info.param);
+    std::string name = FaultName(info.param.fault);
+    if (info.param.then != Fault::None)
+        name += std::string("Then") + FaultName(info.param.then);
     name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }),
                name.end());
     return name;
+}
+
+// The faults of a run, one at a time.
+::testing::internal::ParamGenerator<Faults> Each(std::initializer_list<Faults> faults)
+{
+    return ::testing::ValuesIn(std::vector<Faults>(faults));
 }
 
 // A replacement longer than what is left of the file, in a file read with one ReadFile.
@@ -239,14 +397,20 @@ class LengtheningReplaceFaults : public FaultMatrixTest {};
 
 TEST_P(LengtheningReplaceFaults, EveryCallFailedInTurn)
 {
-    FailEachCall(Scenario{false, BytesOf("AB"), BytesOf("1234"), {{"s.bin", BytesOf("xxxxAB"), 0, 4}}});
+    static const Scenario s{false, "41 42", "31 32 33 34", {{"s.bin", BytesOf("xxxxAB"), BytesOf("xxxx1234")}}};
+    FailEachCallOf(s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, LengtheningReplaceFaults,
-                         ::testing::Values(Fault::CreateFileA, Fault::GetFileSizeEx, Fault::ReadFile,
-                                           Fault::ReadFileLocked, Fault::WriteFile, Fault::SetFilePointerEx,
-                                           Fault::SetEndOfFile, Fault::LockFileEx, Fault::Allocation),
-                         FaultParamName);
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, LengtheningReplaceFaults,
+    Each({{Fault::CreateFileA}, {Fault::GetFileSizeEx}, {Fault::ReadFile}, {Fault::ReadFileLocked},
+          {Fault::ReadFileShort}, {Fault::WriteFile}, {Fault::WriteFilePartial}, {Fault::SetFilePointerEx},
+          {Fault::SetEndOfFile}, {Fault::LockFileEx}, {Fault::UnlockFileEx}, {Fault::FlushFileBuffers},
+          {Fault::CloseHandle}, {Fault::GetWindowTextA}, {Fault::GetWindowTextW}, {Fault::MessageBoxW},
+          {Fault::CoCreateInstance}, {Fault::Allocation}, {Fault::WriteFile, Fault::SetEndOfFile},
+          {Fault::WriteFilePartial, Fault::SetEndOfFile}, {Fault::WriteFilePartial, Fault::WriteFile},
+          {Fault::FlushFileBuffers, Fault::FlushFileBuffers}}),
+    FaultParamName);
 
 // A replacement in place, in a file searched through two mapped views.
 class InPlaceReplaceFaults : public FaultMatrixTest {};
@@ -254,14 +418,18 @@ class InPlaceReplaceFaults : public FaultMatrixTest {};
 TEST_P(InPlaceReplaceFaults, EveryCallFailedInTurn)
 {
     const int64_t size = kSearchViewBytes + (8 << 20);
-    FailEachCall(Scenario{false, BytesOf("ABC"), BytesOf("XYZ"), {{"big.bin", {}, size, size - (1 << 20)}}});
+    static const Scenario s{false, "41 42 43", "58 59 5A", {{"big.bin", {}, {}, size, size - (1 << 20)}}};
+    FailEachCallOf(s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, InPlaceReplaceFaults,
-                         ::testing::Values(Fault::CreateFileA, Fault::GetFileSizeEx, Fault::CreateFileMappingA,
-                                           Fault::MapView, Fault::ReadFile, Fault::WriteFile, Fault::SetFilePointerEx,
-                                           Fault::LockFileEx, Fault::ThreadCreation, Fault::Allocation),
-                         FaultParamName);
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, InPlaceReplaceFaults,
+    Each({{Fault::CreateFileA}, {Fault::GetFileSizeEx}, {Fault::CreateFileMappingA}, {Fault::MapView},
+          {Fault::ReadFile}, {Fault::ReadFileShort}, {Fault::WriteFile}, {Fault::WriteFilePartial},
+          {Fault::SetFilePointerEx}, {Fault::LockFileEx}, {Fault::FlushFileBuffers}, {Fault::CloseHandle},
+          {Fault::ThreadCreation}, {Fault::AddVectoredExceptionHandler}, {Fault::Allocation},
+          {Fault::WriteFilePartial, Fault::WriteFile}}),
+    FaultParamName);
 
 // A walk with replacements: small files, a file mapped, a file without the pattern and
 // folders within folders.
@@ -270,20 +438,108 @@ class WalkReplaceFaults : public FaultMatrixTest {};
 TEST_P(WalkReplaceFaults, EveryCallFailedInTurn)
 {
     const int64_t big = kReadBytes + (1 << 20);
-    FailEachCall(Scenario{true, BytesOf("AB"), BytesOf("YZ"),
-                          {{"tree\\a.bin", BytesOf("..AB.."), 0, 2},
-                           {"tree\\sub\\b.bin", BytesOf("AB"), 0, 0},
-                           {"tree\\sub\\c.bin", BytesOf("none"), 0, -1},
-                           {"tree\\sub\\deep\\big.bin", {}, big, big - 2}}});
+    static const Scenario s{true, "41 42", "59 5A",
+                            {{"tree\\a.bin", BytesOf("..AB.."), BytesOf("..YZ..")},
+                             {"tree\\sub\\b.bin", BytesOf("AB"), BytesOf("YZ")},
+                             {"tree\\sub\\c.bin", BytesOf("none"), BytesOf("none")},
+                             {"tree\\sub\\deep\\big.bin", {}, {}, big, big - 2}}};
+    FailEachCallOf(s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, WalkReplaceFaults,
-                         ::testing::Values(Fault::FindFirstFileW, Fault::FindNextFileW,
-                                           Fault::GetFileInformationByHandle, Fault::FileIndexZero,
-                                           Fault::CreateFileA, Fault::GetFileSizeEx, Fault::ReadFile,
-                                           Fault::ReadFileLocked, Fault::CreateFileMappingA, Fault::MapView,
-                                           Fault::WriteFile, Fault::SetFilePointerEx, Fault::LockFileEx,
-                                           Fault::ThreadCreation, Fault::Allocation),
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, WalkReplaceFaults,
+    Each({{Fault::FindFirstFileW}, {Fault::FindNextFileW}, {Fault::FindClose}, {Fault::GetFileInformationByHandle},
+          {Fault::FileIndexZero}, {Fault::CreateFileA}, {Fault::GetFileSizeEx}, {Fault::ReadFile},
+          {Fault::ReadFileLocked}, {Fault::ReadFileShort}, {Fault::CreateFileMappingA}, {Fault::MapView},
+          {Fault::WriteFile}, {Fault::SetFilePointerEx}, {Fault::LockFileEx}, {Fault::FlushFileBuffers},
+          {Fault::CloseHandle}, {Fault::ThreadCreation}, {Fault::AddVectoredExceptionHandler},
+          {Fault::GetWindowTextA}, {Fault::MessageBoxW}, {Fault::Allocation}}),
+    FaultParamName);
+
+// Without asking, and Yes to going on: every occurrence in turn, until none is left.
+class AskOffGoingOnFaults : public FaultMatrixTest {};
+
+TEST_P(AskOffGoingOnFaults, EveryCallFailedInTurn)
+{
+    static const Scenario s{false, "41 42", "59 5A", {{"s.bin", BytesOf("AB..AB.."), BytesOf("YZ..YZ..")}}, false, true};
+    FailEachCallOf(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, AskOffGoingOnFaults,
+                         Each({{Fault::CreateFileA}, {Fault::ReadFile}, {Fault::WriteFile}, {Fault::WriteFilePartial},
+                               {Fault::FlushFileBuffers}, {Fault::ThreadCreation}, {Fault::GetWindowTextA},
+                               {Fault::MessageBoxW}}),
+                         FaultParamName);
+
+// Another program puts two bytes before the pattern while the question is up: the
+// write finds other bytes at the offset asked about and the file is asked about again.
+class PatternMovedFaults : public FaultMatrixTest {};
+
+TEST_P(PatternMovedFaults, EveryCallFailedInTurn)
+{
+    static const Scenario s{false, "41 42", "59 5A", {{"s.bin", BytesOf("..AB.."), BytesOf("xx..YZ..")}},
+                            true, false, BytesOf("xx..AB..")};
+    FailEachCallOf(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, PatternMovedFaults,
+                         Each({{Fault::CreateFileA}, {Fault::ReadFile}, {Fault::ReadFileShort}, {Fault::WriteFile},
+                               {Fault::LockFileEx}, {Fault::FlushFileBuffers}, {Fault::GetWindowTextA},
+                               {Fault::MessageBoxW}}),
+                         FaultParamName);
+
+// Esc while the walk waits for a file held up in its open: no box, nothing written.
+class EscapeInAWalkFaults : public FaultMatrixTest {};
+
+TEST_P(EscapeInAWalkFaults, EveryCallFailedInTurn)
+{
+    static const Scenario s{true, "41 42", "59 5A",
+                            {{"tree\\a.bin", BytesOf("none"), BytesOf("none")},
+                             {"tree\\b.bin", BytesOf("AB"), BytesOf("AB")},
+                             {"tree\\c.bin", BytesOf("AB"), BytesOf("AB")}},
+                            true, false, {}, 1};
+    FailEachCallOf(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, EscapeInAWalkFaults,
+                         Each({{Fault::FindFirstFileW}, {Fault::FindNextFileW}, {Fault::FindClose},
+                               {Fault::CreateFileA}, {Fault::ReadFile}, {Fault::CloseHandle},
+                               {Fault::ThreadCreation}}),
+                         FaultParamName);
+
+// The target dropped on the dialog under a name no code page spells: reached through
+// its short name.
+class DroppedTargetFaults : public FaultMatrixTest {};
+
+TEST_P(DroppedTargetFaults, EveryCallFailedInTurn)
+{
+    static const Scenario s{false, "41 42", "59 5A", {{"s", BytesOf("..AB.."), BytesOf("..YZ..")}},
+                            true, false, {}, -1, true};
+    FailEachCallOf(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, DroppedTargetFaults,
+                         Each({{Fault::GetShortPathNameW}, {Fault::GetFileAttributesA}, {Fault::GetWindowTextW},
+                               {Fault::CreateFileA}, {Fault::WriteFile}}),
+                         FaultParamName);
+
+// A find view holding one digit holds no pattern: Start does nothing at all, whatever
+// fails; no file is so much as opened.
+class OneDigitFindFaults : public FaultMatrixTest {};
+
+TEST_P(OneDigitFindFaults, EveryCallFailedInTurn)
+{
+    static const Scenario s{true, "4", "31 32", {{"tree\\a.bin", BytesOf("hello world"), BytesOf("hello world")}}, false};
+    const int failed = FailEachCall(s);
+    const Fault f = GetParam().fault;
+    if (f != Fault::GetWindowTextA && f != Fault::GetWindowTextW) {
+        EXPECT_EQ(failed, 0) << FaultName(f) << " is called";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, OneDigitFindFaults,
+                         Each({{Fault::CreateFileA}, {Fault::FindFirstFileW}, {Fault::WriteFile}, {Fault::MessageBoxW},
+                               {Fault::GetWindowTextA}, {Fault::GetWindowTextW}}),
                          FaultParamName);
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <imm.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -171,6 +172,7 @@ TEST_F(MainDialogTest, DraggingTheBackgroundMovesTheWindow)
     };
     // The move runs a modal loop inside this thread's dispatch, so the input comes
     // from another thread while this one pumps.
+    std::atomic<bool> released{false};
     std::thread user([&] {
         mouse(0, p.x, p.y);
         ::Sleep(50);
@@ -181,11 +183,17 @@ TEST_F(MainDialogTest, DraggingTheBackgroundMovesTheWindow)
             ::Sleep(30);
         }
         mouse(MOUSEEVENTF_LEFTUP, p.x + 40, p.y + 20);
+        released = true;
     });
-    Pump(800);
+    // Pumped until the button is let go and the window has followed the pointer, or
+    // until it plainly will not.
+    RECT after;
+    Pump(10000, [&] {
+        ::GetWindowRect(hwnd(), &after);
+        return released && after.left - before.left == 40 && after.top - before.top == 20;
+    });
     user.join();
     Pump(50);
-    RECT after;
     ::GetWindowRect(hwnd(), &after);
     EXPECT_EQ(after.left - before.left, 40);
     EXPECT_EQ(after.top - before.top, 20);

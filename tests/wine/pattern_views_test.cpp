@@ -3,6 +3,7 @@
 // does. ASCII views follow the process's ANSI code page, so their expectations do too.
 #include "tests/wine/support/beep_counter.h"
 #include "tests/wine/support/dialog_fixture.h"
+#include "tests/wine/support/fault_injection.h"
 #include "tests/wine/support/test_files.h"
 
 #include <algorithm>
@@ -300,6 +301,19 @@ TEST_F(PatternViewsTest, ClearingAnyViewClearsItsGroup)
             EXPECT_EQ(Text(other.hex), "43 44") << id;
         }
     }
+}
+
+// A change handler that fails half way (no memory for a conversion) leaves the views
+// syncing: the next edit brings the group in step again.
+TEST_F(PatternViewsTest, ViewsStillFollowAfterAConversionFailed)
+{
+    faults::Arm(Fault::Allocation, 1);
+    SetText(IDC_FIND_ASCII, "ABCDEFGH");  // long enough for the conversions to allocate
+    faults::Disarm();
+    ASSERT_GE(faults::Calls(), 1) << "setup: the handler allocated nothing";
+    SetText(IDC_FIND_ASCII, "CD");
+    EXPECT_EQ(Text(IDC_FIND_HEX), "43 44");
+    EXPECT_EQ(TextW(IDC_FIND_UTF8), L"CD");
 }
 
 TEST_F(PatternViewsTest, TypedDigitsPairUpAndALoneDigitIsNoByteYet)

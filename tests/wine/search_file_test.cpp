@@ -289,4 +289,48 @@ TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
     }
 }
 
+// A search that gave up waiting for its turn at the views (its stop flag held for a
+// moment) maps none, whatever the flag says when it is looked at again: meanwhile the
+// turn is another search's. The flag here changes all the time, as a walk's does when a
+// box opens and closes between two looks.
+TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
+{
+    if (sizeof(void*) > 4)
+        GTEST_SKIP() << "one file's views at a time is for 32-bit processes";
+    MakeSparseFile(file, 3 * kSearchViewBytes);
+    const std::string other = dir / "other.bin";
+    MakeSparseFile(other, kReadBytes + (1 << 20));
+
+    // The first search holds the turn between its views until released.
+    HANDLE holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread first([&] {
+        int32_t table[256];
+        FileSearcher searcher(table);
+        searcher.SetBetweenViews([&] {
+            ::SetEvent(holding);
+            ::WaitForSingleObject(release, 30000);
+        });
+        searcher.Search(file.c_str(), kAB, 2);
+    });
+    ASSERT_EQ(::WaitForSingleObject(holding, 30000), WAIT_OBJECT_0) << "setup: the first search never got its turn";
+
+    std::atomic<bool> stop{false}, done{false};
+    std::thread flipper([&] {
+        while (!done)
+            stop = !stop;
+    });
+    int32_t table[256];
+    FileSearcher searcher(table);
+    searcher.SetStop(&stop);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(searcher.Search(other.c_str(), kAB, 2), SEARCH_STOPPED) << "search " << i << " took no turn";
+    done = true;
+    flipper.join();
+    ::SetEvent(release);
+    first.join();
+    ::CloseHandle(holding);
+    ::CloseHandle(release);
+}
+
 }  // namespace

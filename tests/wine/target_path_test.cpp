@@ -4,6 +4,7 @@
 #include "tests/wine/support/dialog_fixture.h"
 #include "tests/wine/support/shortcuts.h"
 #include "tests/wine/support/test_files.h"
+#include "tests/wine/support/user_input.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -11,33 +12,6 @@
 #include <cstring>
 
 namespace {
-
-// A drop as the shell makes it: a DROPFILES header, then each name with its terminator
-// and a final terminator, as ANSI or UTF-16 text.
-HDROP MakeDrop(const std::vector<std::string>& paths, bool wide)
-{
-    std::vector<char> list;
-    for (const std::string& p : paths) {
-        if (wide) {
-            const std::wstring w = Wide(p) + L'\0';
-            const char* raw = reinterpret_cast<const char*>(w.c_str());
-            list.insert(list.end(), raw, raw + w.size() * sizeof(wchar_t));
-        } else {
-            list.insert(list.end(), p.c_str(), p.c_str() + p.size() + 1);
-        }
-    }
-    list.insert(list.end(), wide ? sizeof(wchar_t) : 1, '\0');
-    if (paths.empty())  // an empty list still ends with a second terminator
-        list.insert(list.end(), wide ? sizeof(wchar_t) : 1, '\0');
-
-    HGLOBAL mem = ::GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
-    auto* header = static_cast<DROPFILES*>(::GlobalLock(mem));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = wide;
-    std::memcpy(header + 1, list.data(), list.size());
-    ::GlobalUnlock(mem);
-    return static_cast<HDROP>(mem);
-}
 
 // A name in the ANSI code page's own letters beyond ASCII, so the drop's text is converted.
 std::string NonAsciiName()

@@ -1,8 +1,9 @@
 #include "tests/wine/support/fault_injection.h"
 
 #include "framework/sync.h"
-#include "engine/read_guard.h"
 #include "tests/wine/support/message_boxes.h"
+
+#include <objbase.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -16,22 +17,46 @@
 namespace {
 
 std::atomic<Fault> g_armed{Fault::None};
+std::atomic<Fault> g_then{Fault::None};
+std::atomic<bool> g_fired{false};
 std::atomic<int> g_calls{0};
 std::atomic<int> g_failAt{0};
-thread_local int t_unwatched = 0;
+// How deep the calling thread is in work of the test's own. In a slot of the system's:
+// the toolchain's thread_local gives every thread that touches it a record of the
+// threads library, whose event outlives the thread.
+const DWORD g_unwatchedSlot = ::TlsAlloc();
+
+int Unwatched()
+{
+    // TlsGetValue clears the last error, which the program may be about to read.
+    const DWORD error = ::GetLastError();
+    const void* depth = ::TlsGetValue(g_unwatchedSlot);
+    ::SetLastError(error);
+    return static_cast<int>(reinterpret_cast<intptr_t>(depth));
+}
+
+void AddUnwatched(int by)
+{
+    ::TlsSetValue(g_unwatchedSlot, reinterpret_cast<void*>(static_cast<intptr_t>(Unwatched() + by)));
+}
 
 // The seam's own bookkeeping allocates: never counted.
 struct OwnWork {
-    OwnWork() { ++t_unwatched; }
-    ~OwnWork() { --t_unwatched; }
+    OwnWork() { AddUnwatched(1); }
+    ~OwnWork() { AddUnwatched(-1); }
 };
 
 // True when this call of fault's function is the one to fail.
 bool Fails(Fault fault)
 {
-    if (g_armed.load() != fault || t_unwatched)
+    if (Unwatched())
         return false;
-    return ++g_calls == g_failAt.load();
+    if (g_fired.load() && g_then.load() == fault)
+        return true;
+    if (g_armed.load() != fault || ++g_calls != g_failAt.load())
+        return false;
+    g_fired = true;
+    return true;
 }
 
 // The system's functions, as the import table held them before.
@@ -52,12 +77,22 @@ struct Real {
     decltype(&::GetFileInformationByHandle) GetFileInformationByHandle;
     decltype(&::CloseHandle) CloseHandle;
     decltype(&::CreateThread) CreateThread;
+    decltype(&::FlushFileBuffers) FlushFileBuffers;
+    decltype(&::UnlockFileEx) UnlockFileEx;
+    decltype(&::FindClose) FindClose;
+    decltype(&::GetFileAttributesA) GetFileAttributesA;
+    decltype(&::GetShortPathNameW) GetShortPathNameW;
+    decltype(&::AddVectoredExceptionHandler) AddVectoredExceptionHandler;
+    decltype(&::GetWindowTextA) GetWindowTextA;
+    decltype(&::GetWindowTextW) GetWindowTextW;
+    decltype(&::MessageBoxW) MessageBoxW;
+    decltype(&::CoCreateInstance) CoCreateInstance;
 } g_real;
 
 // --- What the tests watch beside failures ---
 
 CLock g_watchMutex;
-std::function<void(const char*)> g_onCreateFileA;
+std::function<void(const char*, DWORD)> g_onCreateFileA;
 std::string g_badPath;
 int64_t g_badOffset = -1;
 std::set<HANDLE> g_badFiles, g_badMappings;
@@ -65,6 +100,7 @@ std::vector<uintptr_t> g_badPages;
 SIZE_T g_largestView = 0;
 std::set<const void*> g_liveViews;
 int g_peakViews = 0;
+int g_viewsMapped = 0;
 
 constexpr uintptr_t kPage = 4096;
 
@@ -96,6 +132,7 @@ void* Watched(void* view, HANDLE mapping, DWORD offsetHigh, DWORD offsetLow, SIZ
     const OwnWork own;
     std::lock_guard<CLock> lock(g_watchMutex);
     g_liveViews.insert(view);
+    ++g_viewsMapped;
     g_peakViews = std::max(g_peakViews, static_cast<int>(g_liveViews.size()));
     const int64_t from = Offset(offsetHigh, offsetLow);
     if (g_badMappings.count(mapping) && g_badOffset >= from && g_badOffset < from + static_cast<int64_t>(bytes)) {
@@ -112,8 +149,8 @@ void* Watched(void* view, HANDLE mapping, DWORD offsetHigh, DWORD offsetLow, SIZ
 HANDLE WINAPI FakeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                               DWORD flags, HANDLE templ)
 {
-    if (!t_unwatched) {
-        std::function<void(const char*)> before;
+    if (!Unwatched()) {
+        std::function<void(const char*, DWORD)> before;
         {
             const OwnWork own;
             std::lock_guard<CLock> lock(g_watchMutex);
@@ -121,7 +158,7 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY
         }
         if (before) {
             const faults::Unwatched unwatched;
-            before(path);
+            before(path, access);
         }
     }
     if (Fails(Fault::CreateFileA)) {
@@ -178,6 +215,8 @@ BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD got, L
         ::SetLastError(ERROR_LOCK_VIOLATION);
         return FALSE;
     }
+    if (bytes > 0 && Fails(Fault::ReadFileShort))
+        bytes /= 2;
     return g_real.ReadFile(file, buffer, bytes, got, at);
 }
 
@@ -238,7 +277,34 @@ BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD writ
         ::SetLastError(ERROR_DISK_FULL);
         return FALSE;
     }
+    if (Fails(Fault::WriteFilePartial)) {
+        // The first half reaches the file before the disk fills up.
+        DWORD put = 0;
+        g_real.WriteFile(file, buffer, bytes / 2, &put, at);
+        if (written)
+            *written = put;
+        ::SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
     return g_real.WriteFile(file, buffer, bytes, written, at);
+}
+
+BOOL WINAPI FakeFlushFileBuffers(HANDLE file)
+{
+    if (Fails(Fault::FlushFileBuffers)) {
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    return g_real.FlushFileBuffers(file);
+}
+
+BOOL WINAPI FakeUnlockFileEx(HANDLE file, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at)
+{
+    if (Fails(Fault::UnlockFileEx)) {
+        ::SetLastError(ERROR_NOT_LOCKED);
+        return FALSE;
+    }
+    return g_real.UnlockFileEx(file, reserved, low, high, at);
 }
 
 BOOL WINAPI FakeSetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position, DWORD method)
@@ -306,7 +372,94 @@ BOOL WINAPI FakeCloseHandle(HANDLE h)
         g_badFiles.erase(h);
         g_badMappings.erase(h);
     }
-    return g_real.CloseHandle(h);
+    const BOOL closed = g_real.CloseHandle(h);
+    if (closed && Fails(Fault::CloseHandle)) {
+        ::SetLastError(ERROR_NETNAME_DELETED);
+        return FALSE;
+    }
+    return closed;
+}
+
+BOOL WINAPI FakeFindClose(HANDLE find)
+{
+    const BOOL closed = g_real.FindClose(find);
+    if (closed && Fails(Fault::FindClose)) {
+        ::SetLastError(ERROR_NETNAME_DELETED);
+        return FALSE;
+    }
+    return closed;
+}
+
+DWORD WINAPI FakeGetFileAttributesA(LPCSTR path)
+{
+    if (Fails(Fault::GetFileAttributesA)) {
+        ::SetLastError(ERROR_NETNAME_DELETED);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return g_real.GetFileAttributesA(path);
+}
+
+DWORD WINAPI FakeGetShortPathNameW(LPCWSTR path, LPWSTR out, DWORD units)
+{
+    if (Fails(Fault::GetShortPathNameW)) {
+        ::SetLastError(ERROR_NETNAME_DELETED);
+        return 0;
+    }
+    return g_real.GetShortPathNameW(path, out, units);
+}
+
+PVOID WINAPI FakeAddVectoredExceptionHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler)
+{
+    if (Fails(Fault::AddVectoredExceptionHandler)) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return g_real.AddVectoredExceptionHandler(first, handler);
+}
+
+int WINAPI FakeGetWindowTextA(HWND window, LPSTR text, int capacity)
+{
+    if (Fails(Fault::GetWindowTextA)) {
+        if (capacity > 0)
+            text[0] = '\0';
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    return g_real.GetWindowTextA(window, text, capacity);
+}
+
+int WINAPI FakeGetWindowTextW(HWND window, LPWSTR text, int capacity)
+{
+    if (Fails(Fault::GetWindowTextW)) {
+        if (capacity > 0)
+            text[0] = L'\0';
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    return g_real.GetWindowTextW(window, text, capacity);
+}
+
+int WINAPI FakeMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
+{
+    if (Fails(Fault::MessageBoxW)) {
+        // Recorded as a box nobody saw, so the test can tell what the program meant to say.
+        {
+            const OwnWork own;
+            MessageBoxAnswerer::RecordUnshown(owner, text, caption, style);
+        }
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    return g_real.MessageBoxW(owner, text, caption, style);
+}
+
+HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out)
+{
+    if (Fails(Fault::CoCreateInstance)) {
+        *out = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    return g_real.CoCreateInstance(clsid, outer, context, iid, out);
 }
 
 HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID arg,
@@ -363,6 +516,19 @@ const char* FaultName(Fault fault)
     case Fault::FileIndexZero: return "FileIndexZero";
     case Fault::ThreadCreation: return "ThreadCreation";
     case Fault::Allocation: return "Allocation";
+    case Fault::CloseHandle: return "CloseHandle";
+    case Fault::WriteFilePartial: return "WriteFilePartial";
+    case Fault::ReadFileShort: return "ReadFileShort";
+    case Fault::FlushFileBuffers: return "FlushFileBuffers";
+    case Fault::UnlockFileEx: return "UnlockFileEx";
+    case Fault::FindClose: return "FindClose";
+    case Fault::GetFileAttributesA: return "GetFileAttributesA";
+    case Fault::GetShortPathNameW: return "GetShortPathNameW";
+    case Fault::AddVectoredExceptionHandler: return "AddVectoredExceptionHandler";
+    case Fault::GetWindowTextA: return "GetWindowTextA";
+    case Fault::GetWindowTextW: return "GetWindowTextW";
+    case Fault::MessageBoxW: return "MessageBoxW";
+    case Fault::CoCreateInstance: return "CoCreateInstance";
     }
     return "?";
 }
@@ -373,7 +539,7 @@ void Install()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        MessageBoxAnswerer::s_aroundAnswer = [](bool entering) { t_unwatched += entering ? 1 : -1; };
+        MessageBoxAnswerer::s_aroundAnswer = [](bool entering) { AddUnwatched(entering ? 1 : -1); };
         const char* k = "kernel32.dll";
         Patch(g_real.CreateFileA, k, "CreateFileA", &FakeCreateFileA);
         Patch(g_real.GetFileSizeEx, k, "GetFileSizeEx", &FakeGetFileSizeEx);
@@ -391,21 +557,38 @@ void Install()
         Patch(g_real.GetFileInformationByHandle, k, "GetFileInformationByHandle", &FakeGetFileInformationByHandle);
         Patch(g_real.CloseHandle, k, "CloseHandle", &FakeCloseHandle);
         Patch(g_real.CreateThread, k, "CreateThread", &FakeCreateThread);
+        Patch(g_real.FlushFileBuffers, k, "FlushFileBuffers", &FakeFlushFileBuffers);
+        Patch(g_real.UnlockFileEx, k, "UnlockFileEx", &FakeUnlockFileEx);
+        Patch(g_real.FindClose, k, "FindClose", &FakeFindClose);
+        Patch(g_real.GetFileAttributesA, k, "GetFileAttributesA", &FakeGetFileAttributesA);
+        Patch(g_real.GetShortPathNameW, k, "GetShortPathNameW", &FakeGetShortPathNameW);
+        Patch(g_real.AddVectoredExceptionHandler, k, "AddVectoredExceptionHandler",
+              &FakeAddVectoredExceptionHandler);
+        const char* u = "user32.dll";
+        Patch(g_real.GetWindowTextA, u, "GetWindowTextA", &FakeGetWindowTextA);
+        Patch(g_real.GetWindowTextW, u, "GetWindowTextW", &FakeGetWindowTextW);
+        Patch(g_real.MessageBoxW, u, "MessageBoxW", &FakeMessageBoxW);
+        Patch(g_real.CoCreateInstance, "ole32.dll", "CoCreateInstance", &FakeCoCreateInstance);
     });
 }
 
-void Arm(Fault fault, int k)
+void Arm(Fault fault, int k, Fault then)
 {
     Install();
     g_armed = Fault::None;
+    g_then = Fault::None;
+    g_fired = false;
     g_calls = 0;
     g_failAt = k;
+    g_then = then;
     g_armed = fault;
 }
 
 void Disarm()
 {
     g_armed = Fault::None;
+    g_then = Fault::None;
+    g_fired = false;
 }
 
 int Calls()
@@ -415,15 +598,15 @@ int Calls()
 
 Unwatched::Unwatched()
 {
-    ++t_unwatched;
+    AddUnwatched(1);
 }
 
 Unwatched::~Unwatched()
 {
-    --t_unwatched;
+    AddUnwatched(-1);
 }
 
-void OnCreateFileA(std::function<void(const char*)> call)
+void OnCreateFileA(std::function<void(const char*, DWORD)> call)
 {
     Install();
     std::lock_guard<CLock> lock(g_watchMutex);
@@ -434,13 +617,8 @@ void SetBadSector(const std::string& path, int64_t offset)
 {
     Install();
     static std::once_flag once;
-    std::call_once(once, [] {
-        // The program's handler is installed with its first guarded read; this one must
-        // come before it.
-        char byte = 0;
-        ReadGuarded(&byte, 1, [](void*) {}, nullptr);
-        ::AddVectoredExceptionHandler(1, AsInPageError);
-    });
+    // First in line: the program's handler, there only while it reads, comes last.
+    std::call_once(once, [] { g_real.AddVectoredExceptionHandler(1, AsInPageError); });
     std::lock_guard<CLock> lock(g_watchMutex);
     g_badPath = offset < 0 ? std::string() : path;
     g_badOffset = offset;
@@ -462,6 +640,12 @@ int TakePeakViews()
     const int peak = g_peakViews;
     g_peakViews = static_cast<int>(g_liveViews.size());
     return peak;
+}
+
+int ViewsMapped()
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    return g_viewsMapped;
 }
 
 int LiveViews()

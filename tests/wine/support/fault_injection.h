@@ -29,6 +29,19 @@ enum class Fault {
     FileIndexZero,  // GetFileInformationByHandle succeeding with file index 0
     ThreadCreation,
     Allocation,
+    CloseHandle,       // the handle closed, and an error reported (a close-time flush failing)
+    WriteFilePartial,  // some of the bytes written, then an error
+    ReadFileShort,     // fewer bytes read than asked for, without an error
+    FlushFileBuffers,
+    UnlockFileEx,
+    FindClose,         // the search closed, and an error reported
+    GetFileAttributesA,
+    GetShortPathNameW,
+    AddVectoredExceptionHandler,
+    GetWindowTextA,
+    GetWindowTextW,
+    MessageBoxW,  // returning 0: no box could be shown
+    CoCreateInstance,
 };
 
 const char* FaultName(Fault fault);
@@ -37,8 +50,9 @@ namespace faults {
 
 // Points the import table at the wrappers (once); they pass every call on unless armed.
 void Install();
-// From now on counts the calls of fault's function and fails the k-th (k >= 1).
-void Arm(Fault fault, int k);
+// From now on counts the calls of fault's function and fails the k-th (k >= 1); once
+// that has failed, every call of then fails too (two faults in one run).
+void Arm(Fault fault, int k, Fault then = Fault::None);
 void Disarm();
 // Calls of the armed function since Arm.
 int Calls();
@@ -53,8 +67,9 @@ public:
     Unwatched& operator=(const Unwatched&) = delete;
 };
 
-// Called before each CreateFileA the program makes, with the path, while set.
-void OnCreateFileA(std::function<void(const char* path)> call);
+// Called before each CreateFileA the program makes, with the path and the access asked
+// for, while set: a test can hold the open there for as long as it needs.
+void OnCreateFileA(std::function<void(const char* path, DWORD access)> call);
 
 // Makes the bytes of the file at path (as the program names it) from offset on, up to
 // the end of that page, unreadable as a bad sector is: ReadFile of a range that covers
@@ -69,5 +84,7 @@ void SetLargestView(SIZE_T bytes);
 int TakePeakViews();
 // Views mapped now.
 int LiveViews();
+// Views mapped so far.
+int ViewsMapped();
 
 }  // namespace faults

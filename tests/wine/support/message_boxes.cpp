@@ -98,6 +98,20 @@ void MessageBoxAnswerer::OnActivate(HWND box)
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
 }
 
+void MessageBoxAnswerer::RecordUnshown(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style)
+{
+    if (!s_active)
+        return;
+    ShownBox box;
+    box.caption = caption ? caption : L"";
+    box.text = text ? text : L"";
+    box.icon = style & MB_ICONMASK;
+    box.buttons = (style & MB_TYPEMASK) == MB_YESNO ? std::vector<int>{IDYES, IDNO} : std::vector<int>{IDOK};
+    box.owner = owner;
+    box.shown = false;
+    s_active->m_boxes.push_back(box);
+}
+
 LRESULT CALLBACK MessageBoxAnswerer::CbtProc(int code, WPARAM wp, LPARAM lp)
 {
     if (code == HCBT_ACTIVATE && s_active) {

@@ -15,7 +15,8 @@ struct ShownBox {
     UINT icon = 0;              // MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONINFORMATION or 0
     std::vector<int> buttons;   // IDOK, IDYES, IDNO ... shown in the box
     HWND owner = nullptr;
-    int answer = 0;             // the button pressed
+    int answer = 0;             // the button pressed; 0 for a box that could not be shown
+    bool shown = true;
 };
 
 class MessageBoxAnswerer {
@@ -37,6 +38,9 @@ public:
     // Called with true before and false after the answerer's own work inside a box,
     // where set: lets a test keep that work apart from the program's.
     static void (*s_aroundAnswer)(bool entering);
+    // Records, in turn with the boxes shown, a box the program asked for and the system
+    // could not show (the call returned 0).
+    static void RecordUnshown(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 
 private:
     static LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp);

@@ -5,7 +5,10 @@
 namespace {
 
 constexpr DWORD kFindTimeout = 5000;
-constexpr DWORD kSettleTime = 300;
+// A dialog counts as settled once its controls show the same for this long; it is
+// given at most kSettleTimeout for that.
+constexpr DWORD kStillFor = 150;
+constexpr DWORD kSettleTimeout = 10000;
 constexpr DWORD kCloseTimeout = 5000;
 
 bool IsDialogClass(HWND hwnd)
@@ -73,6 +76,46 @@ bool OwnedDialogDriver::Finish()
     return m_found;
 }
 
+namespace {
+
+BOOL CALLBACK AddControlState(HWND child, LPARAM lp)
+{
+    auto* state = reinterpret_cast<std::wstring*>(lp);
+    wchar_t text[256] = {};
+    ::SendMessageTimeoutW(child, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 1000, nullptr);
+    *state += text;
+    *state += ::IsWindowVisible(child) ? L"|v" : L"|h";
+    *state += ::IsWindowEnabled(child) ? L"e|" : L"d|";
+    return TRUE;
+}
+
+// What the dialog's controls show: their texts and states.
+std::wstring ControlState(HWND dialog)
+{
+    std::wstring state;
+    ::EnumChildWindows(dialog, AddControlState, reinterpret_cast<LPARAM>(&state));
+    return state;
+}
+
+}  // namespace
+
+// Waits until the dialog is shown and its controls have stopped changing: a system
+// dialog fills its lists and places its selection after it appears.
+void OwnedDialogDriver::WaitSettled(HWND dialog)
+{
+    std::wstring before;
+    DWORD stillSince = ::GetTickCount();
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kSettleTimeout; ::Sleep(25)) {
+        const std::wstring now = ::IsWindowVisible(dialog) ? ControlState(dialog) : std::wstring();
+        if (now.empty() || now != before) {
+            before = now;
+            stillSince = ::GetTickCount();
+        } else if (::GetTickCount() - stillSince >= kStillFor) {
+            return;
+        }
+    }
+}
+
 void OwnedDialogDriver::Run(HWND owner, DWORD thread, const std::function<void(HWND)>& act)
 {
     HWND dialog = nullptr;
@@ -87,7 +130,7 @@ void OwnedDialogDriver::Run(HWND owner, DWORD thread, const std::function<void(H
     if (!dialog)
         return;
     m_found = true;
-    ::Sleep(kSettleTime);
+    WaitSettled(dialog);
     act(dialog);
 
     // Whatever is still open after a while (the dialog, a box it raised) is cancelled.

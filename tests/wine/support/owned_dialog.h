@@ -25,6 +25,7 @@ public:
 
 private:
     void Run(HWND owner, DWORD thread, const std::function<void(HWND)>& act);
+    static void WaitSettled(HWND dialog);
 
     std::atomic<bool> m_found{false};
     std::atomic<bool> m_stop{false};

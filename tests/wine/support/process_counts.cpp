@@ -63,3 +63,4 @@ int HandleCount()
         return static_cast<int>(count);
     return CountInSystemTable();
 }
+
