@@ -13,6 +13,12 @@
 //   engine_bench read-or-map DIR RUNS     for files of several sizes, made in DIR: the
 //                                         time to open and search one by reading it whole
 //                                         against mapping a view of it
+//   engine_bench replace-walk DIR RUNS    Start in directory mode without asking over
+//                                         the files of DIR, each holding "AB" replaced
+//                                         by "YZ" (made afresh before every run), No to
+//                                         every question whether to go on; with the
+//                                         flush after each write, and with the flush
+//                                         skipped, taking turns: what the flush costs
 //
 // Each figure is the median of RUNS runs, printed as "key=value" fields on one line.
 #include "app/replace_app.h"
@@ -174,6 +180,7 @@ public:
         ::SetDlgItemTextA(m_dlg.GetSafeHwnd(), IDC_FIND_HEX, hex);
         ::SetDlgItemTextA(m_dlg.GetSafeHwnd(), IDC_REPLACE_HEX, "");
         ::CheckDlgButton(m_dlg.GetSafeHwnd(), IDC_OPEN_DIR, BST_CHECKED);
+        ::CheckDlgButton(m_dlg.GetSafeHwnd(), IDC_ASK, BST_UNCHECKED);
     }
     ~WalkDialog()
     {
@@ -181,6 +188,7 @@ public:
             ::DestroyWindow(m_dlg.GetSafeHwnd());
     }
     bool Created() const { return m_created; }
+    void SetReplacement(const char* hex) { ::SetDlgItemTextA(m_dlg.GetSafeHwnd(), IDC_REPLACE_HEX, hex); }
     void Start()
     {
         ::SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
@@ -202,6 +210,81 @@ int WalkTree(const char* dir, int runs, const char* hex)
     }
     const double seconds = MedianSeconds(runs, [&] { dlg.Start(); });
     std::printf("tree files=%d files_per_second=%.0f seconds=%.6f\n", files, files / seconds, seconds);
+    return 0;
+}
+
+// Every message box of this thread answered No (or OK) as soon as it opens.
+LRESULT CALLBACK AnswerNo(int code, WPARAM wp, LPARAM lp)
+{
+    if (code == HCBT_ACTIVATE) {
+        const HWND box = reinterpret_cast<HWND>(wp);
+        wchar_t cls[16] = {};
+        ::GetClassNameW(box, cls, 16);
+        // A message box: a dialog with the box's text control (the main dialog has none).
+        if (std::wcscmp(cls, L"#32770") == 0 && ::GetDlgItem(box, 0xFFFF))
+            ::PostMessageW(box, WM_COMMAND, ::GetDlgItem(box, IDNO) ? IDNO : IDOK, 0);
+    }
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// The program's FlushFileBuffers, or nothing while g_skipFlush: the program's import
+// table is pointed here.
+decltype(&::FlushFileBuffers) g_flush = nullptr;
+bool g_skipFlush = false;
+
+BOOL WINAPI MaybeFlush(HANDLE file)
+{
+    return g_skipFlush || g_flush(file);
+}
+
+void PointFlushAtMaybeFlush()
+{
+    const FARPROC real = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "FlushFileBuffers");
+    g_flush = reinterpret_cast<decltype(g_flush)>(reinterpret_cast<void*>(real));
+    auto* base = reinterpret_cast<unsigned char*>(::GetModuleHandleW(nullptr));
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
+        for (auto* slot = reinterpret_cast<uintptr_t*>(base + d->FirstThunk); *slot; ++slot) {
+            if (*slot != reinterpret_cast<uintptr_t>(real))
+                continue;
+            DWORD old = 0;
+            ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+            *slot = reinterpret_cast<uintptr_t>(&MaybeFlush);
+            ::VirtualProtect(slot, sizeof *slot, old, &old);
+        }
+    }
+}
+
+int ReplaceWalk(const char* dir, int runs)
+{
+    std::vector<std::string> files;
+    ListFiles(dir, files);
+    if (files.empty())
+        return 1;
+    PointFlushAtMaybeFlush();
+    WalkDialog dlg(dir, "41 42");
+    if (!dlg.Created())
+        return 1;
+    dlg.SetReplacement("59 5A");
+    const HHOOK hook = ::SetWindowsHookExW(WH_CBT, AnswerNo, nullptr, ::GetCurrentThreadId());
+    std::vector<double> flushed, skipped;
+    for (int i = 0; i < runs; ++i) {
+        for (bool skip : {false, true}) {
+            for (const std::string& f : files) {
+                FILE* out = std::fopen(f.c_str(), "wb");
+                std::fputs("....AB....", out);
+                std::fclose(out);
+            }
+            g_skipFlush = skip;
+            (skip ? skipped : flushed).push_back(MedianSeconds(1, [&] { dlg.Start(); }));
+        }
+    }
+    ::UnhookWindowsHookEx(hook);
+    const double n = static_cast<double>(files.size());
+    const double with = Median(flushed) * 1e3 / n, without = Median(skipped) * 1e3 / n;
+    std::printf("replace files=%zu ms_per_file_flushed=%.3f ms_per_file_unflushed=%.3f flush_ms_per_file=%.3f\n",
+                files.size(), with, without, with - without);
     return 0;
 }
 
@@ -320,7 +403,8 @@ void Usage()
                  "       engine_bench tree DIR RUNS HEX\n"
                  "       engine_bench start-each DIR HEX\n"
                  "       engine_bench floor DIR RUNS\n"
-                 "       engine_bench read-or-map DIR RUNS\n");
+                 "       engine_bench read-or-map DIR RUNS\n"
+                 "       engine_bench replace-walk DIR RUNS\n");
 }
 
 }  // namespace
@@ -338,6 +422,8 @@ int main(int argc, char** argv)
         return Floor(argv[2], std::atoi(argv[3]));
     if (command == "read-or-map" && argc == 4)
         return ReadOrMap(argv[2], std::atoi(argv[3]));
+    if (command == "replace-walk" && argc == 4)
+        return ReplaceWalk(argv[2], std::atoi(argv[3]));
     Usage();
     return 2;
 }

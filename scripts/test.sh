@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test tier:
 # native unit tests, the dialog under Wine, and the program end to end.
+#
+#   BYTEWREN_TEST_REPEAT=N   runs each Wine test program N times in each locale, to
+#                            show a flaky test before CI does
+#   BYTEWREN_WINE_ARCH=win64 runs the Wine tiers on the x86-64 build (they run the
+#                            i686 build wherever the machine runs 32-bit code)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -12,8 +17,19 @@ cmake --build "$build" -j"$(nproc)"
 
 trap 'bash "$root/tests/wine/make_fixtures.sh" --remove; wine_session_stop' EXIT
 trap 'exit 1' INT TERM
-wine_session_start "$build/wine-prefix" yes
+# Each architecture keeps a prefix of its own, so switching does not make one anew.
+prefix=$build/wine-prefix
+[ "$(bytewren_wine_arch)" = win64 ] && [ -n "${BYTEWREN_WINE_ARCH:-}" ] && prefix=$build/wine-prefix-win64
+wine_session_start "$prefix" yes
 bash "$root/tests/wine/make_fixtures.sh"
 echo "Wine: $WINEARCH prefix $WINEPREFIX on display $DISPLAY"
-echo "The Wine tiers run the $(bytewren_mingw_arch) build$([ "$(bytewren_mingw_arch)" = i686 ] && echo ', the product as it ships' || echo ': this machine cannot run 32-bit code')."
-ctest --test-dir "$build" --output-on-failure
+if [ "$(bytewren_mingw_arch)" = i686 ]; then
+  echo "The Wine tiers run the i686 build, the product as it ships."
+elif [ -n "${BYTEWREN_WINE_ARCH:-}" ]; then
+  echo "The Wine tiers run the x86_64 build, as BYTEWREN_WINE_ARCH asks."
+else
+  echo "The Wine tiers run the x86_64 build: this machine cannot run 32-bit code."
+fi
+[ "${BYTEWREN_TEST_REPEAT:-1}" -gt 1 ] && echo "Each Wine test program runs ${BYTEWREN_TEST_REPEAT} times in each locale."
+repeat=${BYTEWREN_TEST_REPEAT:-1}
+ctest --test-dir "$build" --output-on-failure --timeout $((900 * repeat))

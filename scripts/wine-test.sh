@@ -9,4 +9,9 @@ fi
 locale=$1
 shift
 export LC_ALL=$locale
+# BYTEWREN_TEST_REPEAT=N runs the program's tests N times over (GoogleTest's repeat).
+repeat=${BYTEWREN_TEST_REPEAT:-1}
+if [ "$repeat" -gt 1 ]; then
+  exec "$WINE" "$@" --gtest_repeat="$repeat"
+fi
 exec "$WINE" "$@"
