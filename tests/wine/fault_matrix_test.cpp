@@ -77,6 +77,17 @@ struct Held {
     bool operator!=(const Held& o) const { return !(*this == o); }
 };
 
+// Failure messages show the bytes as text, a dot for each byte that is not printable,
+// around the pattern of a large file.
+void PrintTo(const Held& held, std::ostream* out)
+{
+    const size_t from = held.bytes.size() > 96 ? kAround - 32 : 0;
+    *out << held.length << " bytes, \"";
+    for (size_t i = from; i < std::min(held.bytes.size(), from + 96); ++i)
+        *out << (held.bytes[i] >= 0x20 && held.bytes[i] < 0x7F ? static_cast<char>(held.bytes[i]) : '.');
+    *out << '"';
+}
+
 class FaultMatrixTest : public ScanRunTest, public ::testing::WithParamInterface<Faults> {
 protected:
     void SetUp() override
