@@ -26,6 +26,7 @@
 #include "bench/bench_data.h"
 #include "engine/find_pattern.h"
 #include "engine/search_file.h"
+#include "tests/wine/support/import_table.h"
 
 #include <windows.h>
 
@@ -228,7 +229,7 @@ LRESULT CALLBACK AnswerNo(int code, WPARAM wp, LPARAM lp)
 }
 
 // The program's FlushFileBuffers, or nothing while g_skipFlush: the program's import
-// table is pointed here.
+// table is pointed here (tests/wine/support/import_table.h).
 decltype(&::FlushFileBuffers) g_flush = nullptr;
 bool g_skipFlush = false;
 
@@ -237,32 +238,13 @@ BOOL WINAPI MaybeFlush(HANDLE file)
     return g_skipFlush || g_flush(file);
 }
 
-void PointFlushAtMaybeFlush()
-{
-    const FARPROC real = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "FlushFileBuffers");
-    g_flush = reinterpret_cast<decltype(g_flush)>(reinterpret_cast<void*>(real));
-    auto* base = reinterpret_cast<unsigned char*>(::GetModuleHandleW(nullptr));
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-        for (auto* slot = reinterpret_cast<uintptr_t*>(base + d->FirstThunk); *slot; ++slot) {
-            if (*slot != reinterpret_cast<uintptr_t>(real))
-                continue;
-            DWORD old = 0;
-            ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-            *slot = reinterpret_cast<uintptr_t>(&MaybeFlush);
-            ::VirtualProtect(slot, sizeof *slot, old, &old);
-        }
-    }
-}
-
 int ReplaceWalk(const char* dir, int runs)
 {
     std::vector<std::string> files;
     ListFiles(dir, files);
     if (files.empty())
         return 1;
-    PointFlushAtMaybeFlush();
+    PointImportAt(g_flush, "kernel32.dll", "FlushFileBuffers", &MaybeFlush);
     WalkDialog dlg(dir, "41 42");
     if (!dlg.Created())
         return 1;

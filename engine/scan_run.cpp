@@ -3,6 +3,7 @@
 #include "app/replace_dlg.h"
 
 #include "app/busy_indicator.h"
+#include "framework/scoped_flag.h"
 
 #include "engine/aside_search.h"
 #include "engine/file_patch.h"
@@ -117,16 +118,11 @@ void CReplaceDlg::OnStart()
     if (!ReadPattern(*this, IDC_FIND_HEX, find) || find.n == 0)
         return;
 
-    struct RunningFlag {
-        explicit RunningFlag(bool& flag) : flag(flag) { flag = true; }
-        ~RunningFlag() { flag = false; }
-        bool& flag;
-    };
     m_stopRun = false;
     m_afterStop = AfterStop::Stay;
     const bool walk = IsChecked(IDC_OPEN_DIR);
     {
-        const RunningFlag running(m_bRunning);
+        const CScopedFlag running(m_bRunning);
         const CBusyIndicator busy(m_hWnd);
         try {
             // The threads an earlier run left behind end before this run starts any.

@@ -3,6 +3,7 @@
 // derived from the hex, which is what the search and the replacement use.
 #include "app/replace_dlg.h"
 
+#include "framework/scoped_flag.h"
 #include "pattern/hex_text.h"
 #include "app/static_buffers.h"
 
@@ -144,11 +145,7 @@ void CReplaceDlg::Synchronise(const PatternGroup& g, int edited)
         return;
     // Cleared however the synchronisation ends: a conversion that fails must not leave
     // the views out of step for good.
-    struct Updating {
-        explicit Updating(bool& flag) : flag(flag) { flag = true; }
-        ~Updating() { flag = false; }
-        bool& flag;
-    } updating(m_bUpdating);
+    const CScopedFlag updating(m_bUpdating);
     if (edited == g.hex)
         ReformatHexField(g.hex);
     else if (edited == g.ascii)

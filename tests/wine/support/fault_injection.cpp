@@ -1,6 +1,7 @@
 #include "tests/wine/support/fault_injection.h"
 
 #include "framework/sync.h"
+#include "tests/wine/support/import_table.h"
 #include "tests/wine/support/message_boxes.h"
 
 #include <objbase.h>
@@ -472,28 +473,6 @@ HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_
     return g_real.CreateThread(sa, stack, start, arg, flags, id);
 }
 
-// Points every entry of this executable's import table that holds real at fake.
-template <class F>
-void Patch(F& saved, const char* dll, const char* name, F fake)
-{
-    const FARPROC proc = ::GetProcAddress(::GetModuleHandleA(dll), name);
-    saved = reinterpret_cast<F>(reinterpret_cast<void*>(proc));
-    auto* base = reinterpret_cast<unsigned char*>(::GetModuleHandleW(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-        for (auto* slot = reinterpret_cast<uintptr_t*>(base + d->FirstThunk); *slot; ++slot) {
-            if (*slot != reinterpret_cast<uintptr_t>(proc))
-                continue;
-            DWORD old = 0;
-            ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-            *slot = reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(fake));
-            ::VirtualProtect(slot, sizeof *slot, old, &old);
-        }
-    }
-}
-
 }  // namespace
 
 const char* FaultName(Fault fault)
@@ -541,34 +520,34 @@ void Install()
     std::call_once(once, [] {
         MessageBoxAnswerer::s_aroundAnswer = [](bool entering) { AddUnwatched(entering ? 1 : -1); };
         const char* k = "kernel32.dll";
-        Patch(g_real.CreateFileA, k, "CreateFileA", &FakeCreateFileA);
-        Patch(g_real.GetFileSizeEx, k, "GetFileSizeEx", &FakeGetFileSizeEx);
-        Patch(g_real.ReadFile, k, "ReadFile", &FakeReadFile);
-        Patch(g_real.CreateFileMappingA, k, "CreateFileMappingA", &FakeCreateFileMappingA);
-        Patch(g_real.MapViewOfFile, k, "MapViewOfFile", &FakeMapViewOfFile);
-        Patch(g_real.MapViewOfFileEx, k, "MapViewOfFileEx", &FakeMapViewOfFileEx);
-        Patch(g_real.UnmapViewOfFile, k, "UnmapViewOfFile", &FakeUnmapViewOfFile);
-        Patch(g_real.WriteFile, k, "WriteFile", &FakeWriteFile);
-        Patch(g_real.SetFilePointerEx, k, "SetFilePointerEx", &FakeSetFilePointerEx);
-        Patch(g_real.SetEndOfFile, k, "SetEndOfFile", &FakeSetEndOfFile);
-        Patch(g_real.LockFileEx, k, "LockFileEx", &FakeLockFileEx);
-        Patch(g_real.FindFirstFileW, k, "FindFirstFileW", &FakeFindFirstFileW);
-        Patch(g_real.FindNextFileW, k, "FindNextFileW", &FakeFindNextFileW);
-        Patch(g_real.GetFileInformationByHandle, k, "GetFileInformationByHandle", &FakeGetFileInformationByHandle);
-        Patch(g_real.CloseHandle, k, "CloseHandle", &FakeCloseHandle);
-        Patch(g_real.CreateThread, k, "CreateThread", &FakeCreateThread);
-        Patch(g_real.FlushFileBuffers, k, "FlushFileBuffers", &FakeFlushFileBuffers);
-        Patch(g_real.UnlockFileEx, k, "UnlockFileEx", &FakeUnlockFileEx);
-        Patch(g_real.FindClose, k, "FindClose", &FakeFindClose);
-        Patch(g_real.GetFileAttributesA, k, "GetFileAttributesA", &FakeGetFileAttributesA);
-        Patch(g_real.GetShortPathNameW, k, "GetShortPathNameW", &FakeGetShortPathNameW);
-        Patch(g_real.AddVectoredExceptionHandler, k, "AddVectoredExceptionHandler",
+        PointImportAt(g_real.CreateFileA, k, "CreateFileA", &FakeCreateFileA);
+        PointImportAt(g_real.GetFileSizeEx, k, "GetFileSizeEx", &FakeGetFileSizeEx);
+        PointImportAt(g_real.ReadFile, k, "ReadFile", &FakeReadFile);
+        PointImportAt(g_real.CreateFileMappingA, k, "CreateFileMappingA", &FakeCreateFileMappingA);
+        PointImportAt(g_real.MapViewOfFile, k, "MapViewOfFile", &FakeMapViewOfFile);
+        PointImportAt(g_real.MapViewOfFileEx, k, "MapViewOfFileEx", &FakeMapViewOfFileEx);
+        PointImportAt(g_real.UnmapViewOfFile, k, "UnmapViewOfFile", &FakeUnmapViewOfFile);
+        PointImportAt(g_real.WriteFile, k, "WriteFile", &FakeWriteFile);
+        PointImportAt(g_real.SetFilePointerEx, k, "SetFilePointerEx", &FakeSetFilePointerEx);
+        PointImportAt(g_real.SetEndOfFile, k, "SetEndOfFile", &FakeSetEndOfFile);
+        PointImportAt(g_real.LockFileEx, k, "LockFileEx", &FakeLockFileEx);
+        PointImportAt(g_real.FindFirstFileW, k, "FindFirstFileW", &FakeFindFirstFileW);
+        PointImportAt(g_real.FindNextFileW, k, "FindNextFileW", &FakeFindNextFileW);
+        PointImportAt(g_real.GetFileInformationByHandle, k, "GetFileInformationByHandle", &FakeGetFileInformationByHandle);
+        PointImportAt(g_real.CloseHandle, k, "CloseHandle", &FakeCloseHandle);
+        PointImportAt(g_real.CreateThread, k, "CreateThread", &FakeCreateThread);
+        PointImportAt(g_real.FlushFileBuffers, k, "FlushFileBuffers", &FakeFlushFileBuffers);
+        PointImportAt(g_real.UnlockFileEx, k, "UnlockFileEx", &FakeUnlockFileEx);
+        PointImportAt(g_real.FindClose, k, "FindClose", &FakeFindClose);
+        PointImportAt(g_real.GetFileAttributesA, k, "GetFileAttributesA", &FakeGetFileAttributesA);
+        PointImportAt(g_real.GetShortPathNameW, k, "GetShortPathNameW", &FakeGetShortPathNameW);
+        PointImportAt(g_real.AddVectoredExceptionHandler, k, "AddVectoredExceptionHandler",
               &FakeAddVectoredExceptionHandler);
         const char* u = "user32.dll";
-        Patch(g_real.GetWindowTextA, u, "GetWindowTextA", &FakeGetWindowTextA);
-        Patch(g_real.GetWindowTextW, u, "GetWindowTextW", &FakeGetWindowTextW);
-        Patch(g_real.MessageBoxW, u, "MessageBoxW", &FakeMessageBoxW);
-        Patch(g_real.CoCreateInstance, "ole32.dll", "CoCreateInstance", &FakeCoCreateInstance);
+        PointImportAt(g_real.GetWindowTextA, u, "GetWindowTextA", &FakeGetWindowTextA);
+        PointImportAt(g_real.GetWindowTextW, u, "GetWindowTextW", &FakeGetWindowTextW);
+        PointImportAt(g_real.MessageBoxW, u, "MessageBoxW", &FakeMessageBoxW);
+        PointImportAt(g_real.CoCreateInstance, "ole32.dll", "CoCreateInstance", &FakeCoCreateInstance);
     });
 }
 
