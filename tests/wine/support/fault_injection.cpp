@@ -94,6 +94,7 @@ struct Real {
 
 CLock g_watchMutex;
 std::function<void(const char*, DWORD)> g_onCreateFileA;
+std::atomic<bool> g_viewsHeld{false};
 std::string g_badPath;
 int64_t g_badOffset = -1;
 std::set<HANDLE> g_badFiles, g_badMappings;
@@ -242,8 +243,16 @@ bool TooLarge(SIZE_T bytes)
     return g_largestView && bytes > g_largestView;
 }
 
+// While views are held, a view is mapped only once they are let go (30 s at most).
+void WaitWhileViewsHeld()
+{
+    for (int i = 0; i < 6000 && g_viewsHeld; ++i)
+        ::Sleep(5);
+}
+
 LPVOID WINAPI FakeMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes)
 {
+    WaitWhileViewsHeld();
     if (Fails(Fault::MapView) || TooLarge(bytes)) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -253,6 +262,7 @@ LPVOID WINAPI FakeMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD 
 
 LPVOID WINAPI FakeMapViewOfFileEx(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes, LPVOID at)
 {
+    WaitWhileViewsHeld();
     if (Fails(Fault::MapView) || TooLarge(bytes)) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -590,6 +600,12 @@ void OnCreateFileA(std::function<void(const char*, DWORD)> call)
     Install();
     std::lock_guard<CLock> lock(g_watchMutex);
     g_onCreateFileA = std::move(call);
+}
+
+void HoldViews(bool held)
+{
+    Install();
+    g_viewsHeld = held;
 }
 
 void SetBadSector(const std::string& path, int64_t offset)

@@ -71,6 +71,10 @@ public:
 // for, while set: a test can hold the open there for as long as it needs.
 void OnCreateFileA(std::function<void(const char* path, DWORD access)> call);
 
+// While held, every MapViewOfFile(Ex) the program makes waits until the views are let
+// go (30 s at most): a search through views goes no further than the test allows.
+void HoldViews(bool held);
+
 // Makes the bytes of the file at path (as the program names it) from offset on, up to
 // the end of that page, unreadable as a bad sector is: ReadFile of a range that covers
 // them fails with ERROR_IO_DEVICE, and reading them through a mapped view raises an
