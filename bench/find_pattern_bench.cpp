@@ -1,36 +1,47 @@
-// Throughput of FindPattern over the same 256 MiB buffer as glibc's memchr (one byte)
-// and memmem (more), and as the quick-search loop alone, for three kinds of data,
-// pattern lengths from 1 to 86 bytes and three shapes of pattern (bench/bench_data.h).
-// The pattern never occurs, so each search reads the whole buffer.
+// Throughput of FindPattern over the same buffer as glibc's memchr (one byte) and memmem
+// (more), and as the quick-search loop alone: 256 MiB of three kinds of text and data,
+// pattern lengths from 1 to 86 bytes and three shapes of pattern; 64 MiB of five kinds
+// of binaries, and of 00 and FF at random, with near misses made of their own bytes (bench/bench_data.h). The pattern
+// never occurs, so each search reads the whole buffer.
 #include "bench/bench_data.h"
 #include "engine/find_pattern.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 
 namespace {
 
 constexpr size_t kBufferBytes = size_t(256) << 20;
+constexpr size_t kBinaryBytes = size_t(64) << 20;
 const int kPatternLengths[] = {2, 4, 8, 16, 32, 86};
+const int kBinaryPatternLengths[] = {2, 6, 16, 47, 86};
+const DataKind kBinaries[] = {DataKind::Flash, DataKind::ZeroBlocks, DataKind::Table32, DataKind::Utf16,
+                              DataKind::Executables, DataKind::TwoValues};
+
+bool IsBinary(DataKind kind)
+{
+    return std::find(std::begin(kBinaries), std::end(kBinaries), kind) != std::end(kBinaries);
+}
 
 const std::vector<unsigned char>& Data(DataKind kind)
 {
     static std::map<DataKind, std::vector<unsigned char>> cache;
     auto it = cache.find(kind);
     if (it == cache.end())
-        it = cache.emplace(kind, MakeBenchData(kind, kBufferBytes)).first;
+        it = cache.emplace(kind, MakeBenchData(kind, IsBinary(kind) ? kBinaryBytes : kBufferBytes)).first;
     return it->second;
 }
 
 enum class Searcher { FindPattern, QuickLoop, Library };
 
-void Search(benchmark::State& state, DataKind kind, PatternShape shape, Searcher searcher)
+void Run(benchmark::State& state, const std::vector<unsigned char>& data, const std::vector<unsigned char>& pattern,
+         Searcher searcher)
 {
-    const auto& data = Data(kind);
-    const int32_t n = static_cast<int32_t>(state.range(0));
-    const auto pattern = MakeAbsentPattern(kind, data, n, 7, shape);
+    const int32_t n = static_cast<int32_t>(pattern.size());
     int32_t table[256];
     UseMatcherPath(searcher == Searcher::QuickLoop ? MatcherPath::Scalar : BestMatcherPath());
     for (auto _ : state) {
@@ -51,6 +62,23 @@ void Search(benchmark::State& state, DataKind kind, PatternShape shape, Searcher
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
 }
 
+void Search(benchmark::State& state, DataKind kind, PatternShape shape, Searcher searcher)
+{
+    const auto& data = Data(kind);
+    Run(state, data, MakeAbsentPattern(kind, data, static_cast<int32_t>(state.range(0)), 7, shape), searcher);
+}
+
+void SearchBinary(benchmark::State& state, DataKind kind, MissAt at, Searcher searcher)
+{
+    const auto& data = Data(kind);
+    const auto pattern = MakeNearMiss(data, static_cast<int32_t>(state.range(0)), at);
+    if (pattern.empty()) {
+        state.SkipWithError("no data or no absent near miss");
+        return;
+    }
+    Run(state, data, pattern, searcher);
+}
+
 void Register()
 {
     const char* names[] = {"FindPattern", "quick-loop", "library"};
@@ -68,6 +96,18 @@ void Register()
                 for (int n : kPatternLengths)
                     b->Arg(n);
                 b->Unit(benchmark::kMillisecond)->MinTime(0.3);
+            }
+        }
+    }
+    for (DataKind kind : kBinaries) {
+        for (MissAt at : {MissAt::Early, MissAt::Middle, MissAt::Late}) {
+            for (Searcher searcher : {Searcher::FindPattern, Searcher::QuickLoop, Searcher::Library}) {
+                const std::string name = std::string(names[static_cast<int>(searcher)]) + "/" + DataKindName(kind) +
+                                         "/" + MissAtName(at);
+                auto* b = benchmark::RegisterBenchmark(name.c_str(), SearchBinary, kind, at, searcher);
+                for (int n : kBinaryPatternLengths)
+                    b->Arg(n);
+                b->Unit(benchmark::kMillisecond)->MinTime(0.1);
             }
         }
     }

@@ -4,6 +4,7 @@
 # builds these includes this file.
 set(BYTEWREN_MATCHER_SOURCES
   ${PROJECT_SOURCE_DIR}/engine/find_pattern.cpp
+  ${PROJECT_SOURCE_DIR}/engine/find_pattern_two_way.cpp
   ${PROJECT_SOURCE_DIR}/engine/byte_ranks.cpp
   ${PROJECT_SOURCE_DIR}/engine/find_pattern_sse2.cpp
   ${PROJECT_SOURCE_DIR}/engine/find_pattern_avx2.cpp)

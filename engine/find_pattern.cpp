@@ -36,6 +36,7 @@ struct Pattern {
     const int32_t* table;
     int32_t n;
     Byte first, last;
+    int64_t* work;  // bytes compared past the first and last, where they both matched
 
     // The first and last bytes reject almost every window before a full compare. One
     // test of both: either byte alone is often common, and a branch on it would be
@@ -46,8 +47,10 @@ struct Pattern {
             return false;
         // Inline: a library call costs more than the few bytes a near miss compares.
         for (int32_t i = 1; i < n - 1; ++i) {
-            if (w[i] != bytes[i])
+            if (w[i] != bytes[i]) {
+                *work += i;
                 return false;
+            }
         }
         return true;
     }
@@ -146,7 +149,7 @@ const Byte* SearchInterleaved(const Pattern& p, const Byte* begin, const Byte* e
 }
 
 // The two rarest bytes of the pattern by the ranking of engine/byte_ranks.h: the
-// vector search tests them first.
+// vector search tests them first, until the data shows others to be rarer.
 void ChooseRareBytes(Needle& needle)
 {
     int32_t rare1 = 0;
@@ -163,23 +166,15 @@ void ChooseRareBytes(Needle& needle)
     needle.rare2 = rare2;
 }
 
-// Where the quick-search loop's windows move on by more than this on average, it
-// reads fewer cache lines than a vector search, which reads every byte, and is faster
-// on ranges too long to sit in the processor's caches.
-constexpr int32_t kLongShift = 24;
-constexpr int64_t kLongRange = 256 << 10;
-constexpr int kShiftSamples = 256;
-
-// The mean shift the quick-search loop would take over data, from bytes sampled
-// evenly across it.
-int32_t MeanShift(const Byte* data, int64_t len, const int32_t* table)
-{
-    int64_t sum = 0;
-    const int64_t step = len / kShiftSamples;
-    for (int i = 0; i < kShiftSamples; ++i)
-        sum += table[data[i * step]];
-    return static_cast<int32_t>(sum / kShiftSamples);
-}
+// The quick-search loop is searched in stretches of kLoopStretch window starts. Where
+// one compares more than kMostLoopWork bytes per window start, the next stretch is
+// searched by two-way: at least kShortestStretch window starts and as many as the loop's
+// stretch may have compared, twice as many each time the loop is as slow again right
+// after, up to kLongestStretch.
+constexpr int64_t kLoopStretch = 16 << 10;
+constexpr int64_t kMostLoopWork = 4;
+constexpr int64_t kShortestStretch = 64 << 10;
+constexpr int64_t kLongestStretch = 8 << 20;
 
 bool Supported(MatcherPath path)
 {
@@ -230,11 +225,15 @@ bool UseMatcherPath(MatcherPath path)
 }
 
 namespace find_pattern_detail {
+namespace {
 
+// The quick-search loop over the window starts [from, to) of data[0, len), to <= len - n
+// + 1, adding to *work the bytes it compared: the lowest match, or -1 with *next set to
+// where the search may go on.
 int64_t QuickSearchStretch(const Byte* data, int64_t len, const Needle& needle, int64_t from, int64_t to,
-                           int64_t* next)
+                           int64_t* next, int64_t* work)
 {
-    const Pattern p{needle.bytes, needle.table, needle.n, needle.bytes[0], needle.bytes[needle.n - 1]};
+    const Pattern p{needle.bytes, needle.table, needle.n, needle.bytes[0], needle.bytes[needle.n - 1], work};
     const int64_t last = len - needle.n;
     // Windows before the last have a byte behind them to take the shift from.
     const int64_t end = std::min(to, last);
@@ -248,6 +247,122 @@ int64_t QuickSearchStretch(const Byte* data, int64_t len, const Needle& needle, 
         return last;
     *next = std::max(from, to);
     return SEARCH_NOT_FOUND;
+}
+
+// The quick-search loop over the whole range, in stretches; a stretch where it compares
+// too much is followed by one searched by two-way, so that no data costs it more than a
+// few compares per byte.
+int64_t LoopSearch(const Byte* data, int64_t len, const Needle& needle)
+{
+    const int64_t end = len - needle.n + 1;  // past the last window start
+    int64_t s = 0;
+    int64_t stretch = kShortestStretch;
+    while (s < end) {
+        int64_t work = 0;
+        const int64_t from = s;
+        int64_t found = QuickSearchStretch(data, len, needle, s, std::min(end, s + kLoopStretch), &s, &work);
+        if (found >= 0 || s >= end)
+            return found;
+        if (work <= kMostLoopWork * (s - from)) {
+            stretch = kShortestStretch;
+            continue;
+        }
+        const int64_t twoWay = std::max(stretch, work);
+        found = TwoWayStretch(data, len, needle, s, std::min(end, s + twoWay), &s);
+        if (found >= 0)
+            return found;
+        stretch = std::min(2 * stretch, kLongestStretch);
+    }
+    return SEARCH_NOT_FOUND;
+}
+
+}  // namespace
+
+namespace {
+
+// Times the pair a, b of bytes follows each other in data[lo, hi).
+uint32_t CountAdjacent(const Byte* data, int64_t lo, int64_t hi, Byte a, Byte b)
+{
+    uint32_t count = 0;
+    for (int64_t i = lo; i + 1 < hi; ++i)
+        count += data[i] == a && data[i + 1] == b;
+    return count;
+}
+
+}  // namespace
+
+bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
+{
+    const int64_t hi = std::min(len, s + needle.n);
+    const int64_t lo = std::max<int64_t>(0, hi - kHistogramBytes);
+    const int64_t adjacentLo = std::max(lo, hi - kAdjacentBytes);
+    const uint64_t scale = kHistogramBytes / kAdjacentBytes;
+    uint32_t count[256] = {};
+    for (int64_t i = lo; i < hi; ++i)
+        ++count[data[i]];
+    const Byte* const x = needle.bytes;
+    const int32_t n = needle.n;
+    auto rarer = [&](int32_t a, int32_t b) {
+        return count[x[a]] != count[x[b]] ? count[x[a]] < count[x[b]] : kByteRank[x[a]] < kByteRank[x[b]];
+    };
+    // The candidates a pair gives in the stretch: counted for two bytes next to each
+    // other, whose pairing single counts cannot tell (text never holds two spaces in a
+    // row); estimated from the single counts for two apart.
+    auto expected = [&](int32_t a, int32_t b) -> uint64_t {
+        if (b == a + 1 || a == b + 1) {
+            const int32_t first = std::min(a, b);
+            return scale * CountAdjacent(data, adjacentLo, hi, x[first], x[first + 1]);
+        }
+        return uint64_t(count[x[a]]) * count[x[b]] / static_cast<uint64_t>(std::max<int64_t>(1, hi - lo));
+    };
+
+    // The rarest byte, and the rarest of another value where the pattern has one: two
+    // equal bytes apart are as common as each alone.
+    int32_t rare1 = 0;
+    for (int32_t i = 1; i < n; ++i) {
+        if (rarer(i, rare1))
+            rare1 = i;
+    }
+    int32_t rare2 = -1;
+    for (int32_t i = 0; i < n; ++i) {
+        if (x[i] != x[rare1] && (rare2 < 0 || rarer(i, rare2)))
+            rare2 = i;
+    }
+    if (rare2 < 0)
+        rare2 = rare1 + 1 < n ? rare1 + 1 : rare1 - 1;
+    uint64_t best = expected(rare1, rare2);
+
+    // The neighbours whose rarer byte is rarest, a few of them, counted as pairs.
+    int32_t tried[kAdjacentTries];
+    int tries = 0;
+    for (int k = 0; k < kAdjacentTries && best > 0; ++k) {
+        int32_t pick = -1;
+        uint32_t bound = 0;
+        for (int32_t i = 0; i + 1 < n; ++i) {
+            const uint32_t b = std::min(count[x[i]], count[x[i + 1]]);
+            bool seen = false;
+            for (int t = 0; t < tries; ++t)
+                seen = seen || (x[tried[t]] == x[i] && x[tried[t] + 1] == x[i + 1]);
+            if (!seen && (pick < 0 || b < bound)) {
+                pick = i;
+                bound = b;
+            }
+        }
+        if (pick < 0 || scale * bound >= best)
+            break;
+        tried[tries++] = pick;
+        const uint64_t e = expected(pick, pick + 1);
+        if (e < best) {
+            best = e;
+            rare1 = pick;
+            rare2 = pick + 1;
+        }
+    }
+    if (best >= expected(needle.rare1, needle.rare2))
+        return false;
+    needle.rare1 = rare1;
+    needle.rare2 = rare2;
+    return true;
 }
 
 }  // namespace find_pattern_detail
@@ -264,19 +379,20 @@ int64_t FindPattern(const unsigned char* data, const unsigned char* pattern,
         return SEARCH_NOT_FOUND;
 
     const int64_t last = len - n;  // highest window start that still fits
-
-    if (g_path != MatcherPath::Scalar && last + 1 >= find_pattern_detail::kMostVectorBytes &&
-        !(len >= kLongRange && MeanShift(data, len, table) >= kLongShift)) {
-        Needle needle{pattern, table, n, 0, 0};
+    if (last + 1 >= find_pattern_detail::kMostVectorBytes) {
+        Needle needle{pattern, table, n, 0, 0, find_pattern_detail::PlanTwoWay(pattern, n)};
+        if (g_path == MatcherPath::Scalar)
+            return find_pattern_detail::LoopSearch(data, len, needle);
         ChooseRareBytes(needle);
         return g_path == MatcherPath::Avx2 ? find_pattern_detail::VectorSearchAvx2(data, len, needle)
                                            : find_pattern_detail::VectorSearchSse2(data, len, needle);
     }
 
-    const Pattern p{pattern, table, n, pattern[0], pattern[n - 1]};
+    // A few dozen windows: the loop, whose work a range this short bounds.
+    int64_t work = 0;
+    const Pattern p{pattern, table, n, pattern[0], pattern[n - 1], &work};
     // Every window before the last has a byte behind it to take the shift from.
-    const Byte* found = last >= 2 * kLanes * kMinSplitWindows ? SearchInterleaved(p, data, data + last)
-                                                       : SearchWindows(p, data, data + last);
+    const Byte* found = SearchWindows(p, data, data + last);
     if (found)
         return found - data;
     // The final window has no byte behind it: test it once, never shift past.

@@ -1,6 +1,8 @@
 // The parts of the matcher shared between its translation units: the quick-search loop
-// (engine/find_pattern.cpp) and the vector searches compiled for each instruction set
-// (engine/find_pattern_sse2.cpp, engine/find_pattern_avx2.cpp). Pure byte routines.
+// and the choice of candidate bytes (engine/find_pattern.cpp), the two-way search that
+// bounds the work on any input (engine/find_pattern_two_way.cpp) and the vector
+// searches compiled for each instruction set (engine/find_pattern_sse2.cpp,
+// engine/find_pattern_avx2.cpp). Pure byte routines.
 #pragma once
 
 #include <cstdint>
@@ -9,21 +11,47 @@ namespace find_pattern_detail {
 
 using Byte = unsigned char;
 
+// How the two-way search splits the pattern: it compares the right part [split, n) left
+// to right, then the left part right to left; after a full match of a non-periodic
+// pattern that fails on the left it moves on by shift, of a periodic one by period.
+struct TwoWayPlan {
+    int32_t split = 0;
+    int32_t period = 1;
+    bool periodic = true;
+    int32_t shift = 1;
+};
+
 struct Needle {
     const Byte* bytes;
     const int32_t* table;  // the shift table built for it
     int32_t n;
-    int32_t rare1, rare2;  // indices of its two rarest bytes; equal only when n is 1
+    int32_t rare1, rare2;  // the two bytes the vector search tests; equal only when n is 1
+    TwoWayPlan plan;
 };
 
-// The quick-search loop over the window starts [from, to) of data[0, len), to <= len - n
-// + 1: the lowest match, or -1 with *next set to where the search may go on (at least
-// to: the windows it jumped over cannot match).
-int64_t QuickSearchStretch(const Byte* data, int64_t len, const Needle& needle, int64_t from, int64_t to,
-                           int64_t* next);
+// The split of the pattern at its critical factorization (Crochemore and Perrin).
+TwoWayPlan PlanTwoWay(const Byte* bytes, int32_t n);
 
-// The vector searches. They need at least kMostVectorBytes window starts; the answer is
-// FindPattern's.
+// The two-way search over the window starts [from, to) of data[0, len), to <= len - n + 1,
+// with the shift table's skip on each window's last byte while nothing is remembered of
+// the window before: the lowest match, or -1 with *next set to where the search may go
+// on (at least to: the windows it jumped over cannot match). At most two compares per
+// byte of the stretch and one table look-up per window tried.
+int64_t TwoWayStretch(const Byte* data, int64_t len, const Needle& needle, int64_t from, int64_t to, int64_t* next);
+
+// The two bytes of the pattern expected to give the fewest candidates in the data just
+// searched (before window start s of data[0, len)): the two rarest of different values
+// by the counts of its last kHistogramBytes bytes, rarer by the fixed ranking where
+// counts tie, or two neighbours, whose pairs are counted in the last kAdjacentBytes for
+// the kAdjacentTries most promising. True, with needle.rare1 and rare2 changed, when the
+// new pair is expected to give fewer candidates than the old.
+constexpr int64_t kHistogramBytes = 16 << 10;
+constexpr int64_t kAdjacentBytes = 4 << 10;
+constexpr int kAdjacentTries = 4;
+bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s);
+
+// The vector searches. They need at least kMostVectorBytes window starts; needle's rare
+// bytes are chosen by the ranking and its plan made. The answer is FindPattern's.
 constexpr int64_t kMostVectorBytes = 64;
 int64_t VectorSearchSse2(const Byte* data, int64_t len, const Needle& needle);
 int64_t VectorSearchAvx2(const Byte* data, int64_t len, const Needle& needle);

@@ -7,28 +7,33 @@
 //   V::Eq, V::And, V::Or
 //   V::Mask(v)         one bit per byte, from the byte's top bit
 // For one byte it is a plain vector byte scan. For more it tests, at every window
-// start, the pattern's two rarest bytes (engine/byte_ranks.h) at once for a whole
-// vector of windows, and compares the few candidates in full. When candidates come too
-// often to pay (a pattern of common bytes in data full of them), the quick-search loop
-// takes over for a stretch. No load reaches outside the range: the last vector of the
-// range overlaps the one before it instead.
+// start, two of the pattern's bytes at once for a whole vector of windows, and compares
+// the few candidates in full. The two are the rarest by a fixed ranking at first; when
+// candidates cost more than the scan, they are chosen again by how often each byte of
+// the pattern occurs in the data just searched, and where no pair is rarer, two-way
+// searches a stretch. No load reaches outside the range: the last vector of the range
+// overlaps the one before it instead.
 #pragma once
 
 #include "engine/find_pattern_internal.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace find_pattern_detail {
 
-// Of kReviewEvery window starts, at most kMostFalseCandidates may turn out candidates
-// that fail: at the next one, the quick-search loop searches the following stretch,
-// at first kShortestStretch window starts, twice as many each time the vector search
-// fails again right after one, up to kLongestStretch.
-constexpr int64_t kReviewEvery = 4096;
-constexpr int kMostFalseCandidates = 48;
+// The candidates' work is paid from a budget of kMostWork bytes, refilled by one for
+// each window start the search moves past: a false candidate costs kCandidateCost and
+// the bytes compared. When it runs out, the pair is chosen again from the data, unless
+// that was done fewer than kMostWork window starts before or finds no rarer pair: then
+// the next stretch, of kShortestStretch window starts, twice as many each time the
+// budget runs out as soon again, up to kLongestStretch, is searched testing kWideBytes
+// of the pattern's bytes at every window start, and where even those leave too many
+// candidates, the rest of it by two-way.
+constexpr int64_t kMostWork = 64 << 10;
+constexpr int64_t kCandidateCost = 64;
 constexpr int64_t kShortestStretch = 64 << 10;
 constexpr int64_t kLongestStretch = 8 << 20;
+constexpr int kWideBytes = 8;
 
 inline int LowestBit(uint32_t mask)
 {
@@ -41,7 +46,11 @@ int64_t FindByte(const Byte* data, int64_t len, Byte b)
 {
     constexpr int W = V::kWidth;
     const typename V::Reg needle = V::Splat(b);
-    int64_t s = 0;
+    // One vector from the start, then on from the next boundary of a vector, so that no
+    // load of the main loop straddles two cache lines.
+    if (const uint32_t m = V::Mask(V::Eq(V::Load(data), needle)))
+        return LowestBit(m);
+    int64_t s = W - static_cast<int64_t>(reinterpret_cast<uintptr_t>(data) % W);
     for (; s + 4 * W <= len; s += 4 * W) {
         const typename V::Reg e0 = V::Eq(V::Load(data + s), needle);
         const typename V::Reg e1 = V::Eq(V::Load(data + s + W), needle);
@@ -70,61 +79,160 @@ int64_t FindByte(const Byte* data, int64_t len, Byte b)
     return -1;
 }
 
-// The first window start in data[0, len) that holds the needle (n >= 2), with at least
-// V::kWidth window starts.
+// -1 when the window at w holds the pattern x (n bytes); otherwise how many bytes were
+// compared to find it does not.
 template <class V>
-int64_t FindPair(const Byte* data, int64_t len, const Needle& needle)
+int32_t Compare(const Byte* w, const Byte* x, int32_t n)
+{
+    constexpr int W = V::kWidth;
+    constexpr uint32_t kAll = W == 32 ? ~0u : (1u << W) - 1;
+    if (n < W) {
+        for (int32_t i = 0; i < n; ++i) {
+            if (w[i] != x[i])
+                return i + 1;
+        }
+        return -1;
+    }
+    int32_t i = 0;
+    for (;; i += W) {
+        // The last vector ends at the pattern's end.
+        i = std::min(i, n - W);
+        const uint32_t equal = V::Mask(V::Eq(V::Load(w + i), V::Load(x + i)));
+        if (equal != kAll)
+            return i + LowestBit(~equal) + 1;
+        if (i == n - W)
+            return -1;
+    }
+}
+
+// The bytes of the pattern a scan tests at every window start.
+template <class V, int K>
+struct Filter {
+    const Byte* at[K];        // data + the byte's place in the pattern
+    typename V::Reg byte[K];  // the byte, in every lane
+
+    Filter(const Byte* data, const Needle& needle, const int32_t (&places)[K])
+    {
+        for (int k = 0; k < K; ++k) {
+            at[k] = data + places[k];
+            byte[k] = V::Splat(needle.bytes[places[k]]);
+        }
+    }
+    typename V::Reg Candidates(int64_t s) const
+    {
+        typename V::Reg c = V::Eq(V::Load(at[0] + s), byte[0]);
+        for (int k = 1; k < K; ++k)
+            c = V::And(c, V::Eq(V::Load(at[k] + s), byte[k]));
+        return c;
+    }
+};
+
+// The budget of a scan: see kMostWork.
+struct Budget {
+    int64_t left = kMostWork;
+    int64_t paidTo = 0;  // the window start up to which it was refilled
+
+    // False when paying for a false candidate at start leaves it overdrawn.
+    bool Pay(int64_t start, int32_t compared)
+    {
+        left = std::min(kMostWork, left + (start - paidTo)) - kCandidateCost - compared;
+        paidTo = start;
+        return left >= 0;
+    }
+};
+
+enum class ScanEnd { Found, Overdrawn, Done };
+
+// Scans the window starts [s, to) of data, to <= len - n + 1 with at least V::kWidth
+// window starts in the range, for the needle's bytes that filter tests, comparing the
+// candidates in full. Found: *s is the match. Overdrawn: the budget ran out, *s is the
+// first window start not searched. Done: no match below to.
+template <class V, int K>
+ScanEnd Scan(const Byte* data, int64_t len, const Needle& needle, const Filter<V, K>& filter, int64_t* at,
+             int64_t to, Budget& budget)
 {
     constexpr int W = V::kWidth;
     const int64_t last = len - needle.n;  // the highest window start
-    const Byte* const at1 = data + needle.rare1;
-    const Byte* const at2 = data + needle.rare2;
-    const typename V::Reg byte1 = V::Splat(needle.bytes[needle.rare1]);
-    const typename V::Reg byte2 = V::Splat(needle.bytes[needle.rare2]);
-    auto candidates = [&](int64_t s) {
-        return V::And(V::Eq(V::Load(at1 + s), byte1), V::Eq(V::Load(at2 + s), byte2));
-    };
-
-    int64_t s = 0;  // the first window start not searched yet
-    int64_t review = kReviewEvery;
-    int falseCandidates = 0;
-    int64_t stretch = kShortestStretch;
+    int64_t s = *at;
     for (;;) {
         // Four vectors of window starts at a time while none is a candidate.
-        const int64_t fast = std::min(review, last + 1 - 4 * W);
-        while (s <= fast && V::Mask(V::Or(V::Or(candidates(s), candidates(s + W)),
-                                          V::Or(candidates(s + 2 * W), candidates(s + 3 * W)))) == 0)
+        const int64_t fast = std::min(to, last + 1) - 4 * W;
+        while (s <= fast && V::Mask(V::Or(V::Or(filter.Candidates(s), filter.Candidates(s + W)),
+                                          V::Or(filter.Candidates(s + 2 * W), filter.Candidates(s + 3 * W)))) == 0)
             s += 4 * W;
-        if (s > last)
-            return -1;
+        if (s >= to) {
+            *at = s;
+            return ScanEnd::Done;
+        }
 
         // One vector, its candidates compared in full; the last overlaps the one before.
         const int64_t block = std::min(s, last + 1 - W);
-        uint32_t mask = V::Mask(candidates(block)) & (~0u << (s - block));
+        uint32_t mask = V::Mask(filter.Candidates(block)) & (~0u << (s - block));
         s = block + W;
         for (; mask; mask &= mask - 1) {
             const int64_t start = block + LowestBit(mask);
-            if (std::memcmp(data + start, needle.bytes, static_cast<size_t>(needle.n)) == 0)
-                return start;
-            if (++falseCandidates > kMostFalseCandidates) {
-                s = start + 1;
+            if (start >= to)
                 break;
+            const int32_t compared = Compare<V>(data + start, needle.bytes, needle.n);
+            if (compared < 0) {
+                *at = start;
+                return ScanEnd::Found;
+            }
+            if (!budget.Pay(start, compared)) {
+                *at = start + 1;
+                return ScanEnd::Overdrawn;
             }
         }
-        if (s > last)
-            return -1;
-        if (falseCandidates > kMostFalseCandidates) {
-            const int64_t found = QuickSearchStretch(data, len, needle, s, std::min(last + 1, s + stretch), &s);
-            if (found >= 0 || s > last)
+    }
+}
+
+// The first window start in data[0, len) that holds the needle (n >= 2), with at least
+// V::kWidth window starts.
+template <class V>
+int64_t FindPair(const Byte* data, int64_t len, Needle needle)
+{
+    const int64_t end = len - needle.n + 1;  // past the highest window start
+    int64_t s = 0;  // the first window start not searched yet
+    int64_t chosenAt = -kMostWork;  // where the data last chose the pair; the ranking may be undone at once
+    int64_t stretch = kShortestStretch;
+    for (;;) {
+        Budget budget;
+        budget.paidTo = s;
+        const ScanEnd scan = Scan<V, 2>(data, len, needle, Filter<V, 2>(data, needle, {needle.rare1, needle.rare2}),
+                                        &s, end, budget);
+        if (scan != ScanEnd::Overdrawn)
+            return scan == ScanEnd::Found ? s : -1;
+
+        // The candidates cost more than the scan.
+        if (s - chosenAt >= stretch)
+            stretch = kShortestStretch;  // the last pair held as long as the last stretch lasted
+        const bool recent = s - chosenAt < kMostWork;
+        chosenAt = s;
+        if (!recent && ChoosePairByData(needle, data, len, s))
+            continue;
+
+        // No pair is rare here: a stretch tested on more of the pattern's bytes, the
+        // pair and others spread over the pattern.
+        const int64_t to = std::min(end, s + stretch);
+        stretch = std::min(2 * stretch, kLongestStretch);
+        int32_t places[kWideBytes] = {needle.rare1, needle.rare2};
+        for (int k = 2; k < kWideBytes; ++k)
+            places[k] = static_cast<int32_t>(int64_t(needle.n - 1) * (k - 2) / (kWideBytes - 3));
+        Budget wideBudget;
+        wideBudget.paidTo = s;
+        const ScanEnd wide = Scan<V, kWideBytes>(data, len, needle, Filter<V, kWideBytes>(data, needle, places), &s,
+                                                 to, wideBudget);
+        if (wide == ScanEnd::Found)
+            return s;
+        if (wide == ScanEnd::Overdrawn) {
+            const int64_t found = TwoWayStretch(data, len, needle, s, to, &s);
+            if (found >= 0)
                 return found;
-            stretch = std::min(2 * stretch, kLongestStretch);
-            falseCandidates = 0;
-            review = s + kReviewEvery;
-        } else if (s >= review) {
-            stretch = kShortestStretch;
-            falseCandidates = 0;
-            review = s + kReviewEvery;
         }
+        if (s >= end)
+            return -1;
+        ChoosePairByData(needle, data, len, s);
+        chosenAt = s;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "engine/find_pattern.h"
+#include "engine/find_pattern_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -287,6 +288,127 @@ TEST_P(EveryPath, LongRangesAgreeWithReferenceSearch)
         ASSERT_EQ(Find(data, pattern), ReferenceFind(data, pattern))
             << "round " << round << ", len " << len << ", n " << n;
     }
+}
+
+// Long ranges whose bytes are the pattern's own, as in binaries: erased flash (FF) with
+// islands, zero blocks between random ones, and zeros with bursts of near misses; the
+// budget of candidates runs out, the pair is chosen again from the data, and two-way
+// takes stretches. The range lies between two pages that cannot be read, and the
+// occurrence is planted before, in and after the stretches where the search changes
+// its way.
+TEST_P(EveryPath, RangesMadeOfThePatternsOwnBytes)
+{
+    const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    const size_t len = size_t(3) << 19;  // 1.5 MiB
+    const size_t span = (len + page - 1) / page * page;
+    auto* pages = static_cast<unsigned char*>(
+        ::mmap(nullptr, span + 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(::mprotect(pages, page, PROT_NONE), 0);
+    ASSERT_EQ(::mprotect(pages + page + span, page, PROT_NONE), 0);
+    unsigned char* const data = pages + page + span - len;  // ends at the guard page
+
+    std::mt19937 rng(5);
+    enum Shape { Flash, ZeroBlocks, Bursts };
+    for (Shape shape : {Flash, ZeroBlocks, Bursts}) {
+        for (size_t n : {2u, 6u, 16u, 47u, 86u, 300u}) {
+            const unsigned char fill = shape == Flash ? 0xFF : 0x00;
+            Bytes pattern(n, fill);
+            pattern[n / 2] = shape == Flash ? 0x00 : 0x41;
+            std::memset(data, fill, len);
+            if (shape == ZeroBlocks) {
+                for (size_t at = 0; at < len; at += 5 << 16) {  // every fifth 64 KiB random
+                    for (size_t i = at; i < std::min(len, at + (1 << 16)); ++i)
+                        data[i] = static_cast<unsigned char>(rng());
+                }
+            } else {
+                // Islands (flash) or bursts of 49 near misses (zeros) every 68 KiB.
+                for (size_t at = 4096; at + 49 * (n + 1) < len; at += 68 << 10) {
+                    for (size_t k = 0; k < 49; ++k) {
+                        unsigned char* w = data + at + k * (n + 1);
+                        std::memcpy(w, pattern.data(), n);
+                        w[k % n == n / 2 ? 0 : k % n] ^= 0x10;
+                    }
+                }
+            }
+            int32_t table[256];
+            BuildShiftTable(pattern.data(), static_cast<int32_t>(n), table);
+            auto expect = [&](const char* what) {
+                const void* hit = ::memmem(data, len, pattern.data(), n);
+                const int64_t want = hit ? static_cast<const unsigned char*>(hit) - data : SEARCH_NOT_FOUND;
+                ASSERT_EQ(FindPattern(data, pattern.data(), table, static_cast<int64_t>(len), static_cast<int32_t>(n)),
+                          want)
+                    << "shape " << shape << ", n " << n << ", " << what;
+            };
+            expect("nowhere planted");
+            for (size_t at : {size_t(1000), size_t(70000), size_t(300001), size_t(1 << 20) + 7, len - n - 1, len - n}) {
+                Bytes saved(data + at, data + at + n);
+                std::memcpy(data + at, pattern.data(), n);
+                expect(("at " + std::to_string(at)).c_str());
+                std::memcpy(data + at, saved.data(), n);
+            }
+        }
+    }
+    ::munmap(pages, span + 2 * page);
+}
+
+// Two-way on its own, over whole ranges and stretches of them: the lowest occurrence in
+// the stretch, or where to go on, with no occurrence skipped. Small alphabets make
+// periodic patterns and long partial matches common.
+TEST(TwoWay, AgreesWithReferenceSearchOverStretches)
+{
+    using namespace find_pattern_detail;
+    std::mt19937 rng(31);
+    for (int round = 0; round < 20000; ++round) {
+        const int alphabet = 1 + round % 3;
+        std::uniform_int_distribution<int> symbol(0, alphabet - 1);
+        const size_t n = std::uniform_int_distribution<size_t>(1, round % 10 == 0 ? 40 : 9)(rng);
+        const size_t len = std::uniform_int_distribution<size_t>(n, 300)(rng);
+        Bytes data(len), pattern(n);
+        for (auto& b : data)
+            b = static_cast<unsigned char>(0xFE + symbol(rng));  // FE FF and 00 (wrapped)
+        for (auto& b : pattern)
+            b = static_cast<unsigned char>(0xFE + symbol(rng));
+        int32_t table[256];
+        BuildShiftTable(pattern.data(), static_cast<int32_t>(n), table);
+        const Needle needle{pattern.data(), table, static_cast<int32_t>(n), 0, 0,
+                            PlanTwoWay(pattern.data(), static_cast<int32_t>(n))};
+        const int64_t end = static_cast<int64_t>(len - n + 1);
+        const int64_t from = std::uniform_int_distribution<int64_t>(0, end - 1)(rng);
+        const int64_t to = std::uniform_int_distribution<int64_t>(from + 1, end)(rng);
+        int64_t want = SEARCH_NOT_FOUND;
+        for (int64_t s = from; s < to && want < 0; ++s) {
+            if (std::equal(pattern.begin(), pattern.end(), data.begin() + s))
+                want = s;
+        }
+        int64_t next = -1;
+        const int64_t got = TwoWayStretch(data.data(), static_cast<int64_t>(len), needle, from, to, &next);
+        ASSERT_EQ(got, want) << "round " << round << ", n " << n << ", len " << len << ", [" << from << ", " << to
+                             << ")";
+        if (got < 0) {
+            ASSERT_GE(next, to) << "round " << round;
+            // Nothing skipped between the stretch's end and where the search goes on.
+            for (int64_t s = to; s < std::min(next, end); ++s)
+                ASSERT_FALSE(std::equal(pattern.begin(), pattern.end(), data.begin() + s)) << "round " << round;
+        }
+    }
+}
+
+// The pair is chosen again from the data: the byte of the pattern the data lacks, then
+// another value; none rarer, nothing changed.
+TEST(ChoosePairByData, TakesThePatternsBytesTheDataLacks)
+{
+    using namespace find_pattern_detail;
+    Bytes pattern(86, 0xFF);
+    pattern[40] = 0x00;
+    Bytes data(100000, 0xFF);
+    int32_t table[256];
+    BuildShiftTable(pattern.data(), 86, table);
+    Needle needle{pattern.data(), table, 86, 0, 85, {}};  // what the fixed ranking picks
+    ASSERT_TRUE(ChoosePairByData(needle, data.data(), static_cast<int64_t>(data.size()), 50000));
+    EXPECT_EQ(needle.rare1, 40);
+    EXPECT_NE(pattern[static_cast<size_t>(needle.rare2)], 0x00);
+    EXPECT_FALSE(ChoosePairByData(needle, data.data(), static_cast<int64_t>(data.size()), 90000));
 }
 
 // Without vector instructions, ranges of a few hundred KiB and more are searched by
