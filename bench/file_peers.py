@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Start on the real dialog over a 1 GiB text file, against grep and ripgrep on the
-same file for the same patterns, with the file warm (read twice first) and cold
-(dropped from the page cache before every run). The tools take turns run by run. Run by scripts/bench.sh inside its
-Wine session:
+"""Start on the real dialog over a 1 GiB text file and over 256 MiB binaries, against
+grep and ripgrep on the same file for the same patterns, with the file warm (read twice
+first) and cold (dropped from the page cache before every run). The tools take turns run
+by run. Run by scripts/bench.sh inside its Wine session:
 
-    file_peers.py DATA RUNS ENGINE_BENCH_EXE WINDOWS_PATH_OF_THE_FOLDER_WITH_THE_FILE
+    file_peers.py DATA RUNS ENGINE_BENCH_EXE KIND...
 
-Prints one line per state and pattern, each figure the median of RUNS runs in GB/s.
+DATA/one/text.bin is the text; DATA/bin-KIND/KIND.bin each binary, with its near misses
+DATA/KIND.bin.N.AT.pat beside the file it was made as. Prints one line per file, state
+and pattern, each figure the median of RUNS runs in GB/s.
 """
 import os
 import random
@@ -15,11 +17,13 @@ import subprocess
 import sys
 import time
 
-data, runs, exe, one = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
-big = os.path.join(data, "text.bin")
-size = os.path.getsize(big)
-text = open(big, "rb").read(64 << 20)
+data, runs, exe, kinds = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
+text = open(os.path.join(data, "text.bin"), "rb").read(64 << 20)
 env = dict(os.environ, LC_ALL="C")
+
+
+def winpath(path):
+    return "Z:" + path.replace("/", "\\")
 
 
 def pattern(n, shape):
@@ -35,14 +39,14 @@ def pattern(n, shape):
         return bytes(p)
 
 
-def drop():
+def drop(big):
     fd = os.open(big, os.O_RDONLY)
     os.fsync(fd)
     os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
     os.close(fd)
 
 
-def warm():
+def warm(big):
     for _ in range(2):
         with open(big, "rb") as f:
             while f.read(64 << 20):
@@ -59,7 +63,7 @@ class Ours:
     """Start on the real dialog, in one program for all runs of a pattern: the clock is
     the program's own, around Start alone, as a user presses it in a program already up."""
 
-    def __init__(self, p):
+    def __init__(self, p, one):
         hexp = " ".join("%02X" % b for b in p)
         self.proc = subprocess.Popen([os.environ["WINE"], exe, "start-each", one, hexp], stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, text=True)
@@ -74,34 +78,64 @@ class Ours:
         self.proc.wait()
 
 
-def rg(p, path):
-    if all(b < 0x80 for b in p):
+def escaped(p):
+    return "".join("\\x%02X" % b for b in p)
+
+
+def grep(p, path, big):
+    if b"\n" not in p:
+        return ["grep", "-c", "-F", "-a", "-f", path, big]
+    # A line feed would split the file into two patterns: the bytes as a Perl regex.
+    return ["grep", "-c", "-a", "-P", escaped(p), big]
+
+
+def rg(p, path, big):
+    if all(b < 0x80 for b in p) and b"\n" not in p:
         return ["rg", "-c", "-a", "--mmap", "-F", "-f", path, big]
     # Bytes above 0x7F are not UTF-8 of their own: a byte-wise regex.
-    return ["rg", "-c", "-a", "--mmap", "-e", "(?-u)" + "".join("\\x%02X" % b for b in p), big]
+    return ["rg", "-c", "-a", "--mmap", "-e", "(?-u)" + escaped(p), big]
 
 
-for state in ("warm", "cold"):
-    for n, shape in ((1, "-"), (2, "last"), (4, "last"), (4, "middle"), (16, "last"), (16, "middle"),
-                     (86, "last"), (86, "middle")):
-        p = pattern(n, shape)
-        path = os.path.join(data, "text.%d.%s.pat" % (n, "one" if shape == "-" else shape))
-        with open(path, "wb") as f:
-            f.write(p)
-        ours = Ours(p)
-        tools = {"ours": ours,
-                 "grep": lambda: timed(["grep", "-c", "-F", "-a", "-f", path, big]),
-                 "rg": lambda: timed(rg(p, path))}
-        # The tools take turns, run by run, so drifts of the machine's speed reach all of them.
-        times = {name: [] for name in tools}
-        if state == "warm":
-            warm()
-        for _ in range(runs):
-            for name, run in tools.items():
-                if state == "cold":
-                    drop()
-                times[name].append(run())
-        ours.close()
-        seconds = {name: statistics.median(t) for name, t in times.items()}
-        print("file state=%s n=%d shape=%s " % (state, n, shape) +
-              " ".join("%s=%.3f" % (k, size / v / 1e9) for k, v in seconds.items()), flush=True)
+def measure(big, label, patterns):
+    """patterns: (n, shape, bytes, file of the bytes)"""
+    one = winpath(os.path.dirname(big))
+    size = os.path.getsize(big)
+    for state in ("warm", "cold"):
+        for n, shape, p, path in patterns:
+            ours = Ours(p, one)
+            tools = {"ours": ours,
+                     "grep": lambda: timed(grep(p, path, big)),
+                     "rg": lambda: timed(rg(p, path, big))}
+            # The tools take turns, run by run, so drifts of the machine's speed reach all of them.
+            times = {name: [] for name in tools}
+            if state == "warm":
+                warm(big)
+            for _ in range(runs):
+                for name, run in tools.items():
+                    if state == "cold":
+                        drop(big)
+                    times[name].append(run())
+            ours.close()
+            seconds = {name: statistics.median(t) for name, t in times.items()}
+            print("file data=%s state=%s n=%d shape=%s " % (label, state, n, shape) +
+                  " ".join("%s=%.3f" % (k, size / v / 1e9) for k, v in seconds.items()), flush=True)
+
+
+patterns = []
+for n, shape in ((1, "-"), (2, "last"), (4, "last"), (4, "middle"), (16, "last"), (16, "middle"),
+                 (86, "last"), (86, "middle")):
+    p = pattern(n, shape)
+    path = os.path.join(data, "text.%d.%s.pat" % (n, "one" if shape == "-" else shape))
+    with open(path, "wb") as f:
+        f.write(p)
+    patterns.append((n, shape, p, path))
+measure(os.path.join(data, "one", "text.bin"), "text", patterns)
+
+for kind in kinds:
+    patterns = []
+    for n in (2, 6, 16, 47, 86):
+        for shape in ("early", "middle", "late"):
+            path = os.path.join(data, "%s.bin.%d.%s.pat" % (kind, n, shape))
+            if os.path.exists(path):
+                patterns.append((n, shape, open(path, "rb").read(), path))
+    measure(os.path.join(data, "bin-" + kind, kind + ".bin"), kind, patterns)

@@ -3,13 +3,17 @@
 // pattern lengths from 1 to 86 bytes and three shapes of pattern; 64 MiB of five kinds
 // of binaries, and of 00 and FF at random, with near misses made of their own bytes (bench/bench_data.h). The pattern
 // never occurs, so each search reads the whole buffer.
+//   find_pattern_bench make-file PATH KIND MIB   writes a binary of that kind and its
+//                                                near misses for the file benchmark
 #include "bench/bench_data.h"
 #include "engine/find_pattern.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <map>
 
@@ -113,10 +117,38 @@ void Register()
     }
 }
 
+// Writes mib MiB of kind to path for the file search's benchmark, and beside it each
+// near miss, path.N.AT.pat, that the data lacks.
+int MakeFile(const std::string& path, const std::string& kindName, int mib)
+{
+    for (DataKind kind : kBinaries) {
+        if (kindName != DataKindName(kind))
+            continue;
+        const auto data = MakeBenchData(kind, size_t(mib) << 20);
+        if (data.empty())
+            return 1;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                    static_cast<std::streamsize>(data.size()));
+        for (int n : kBinaryPatternLengths) {
+            for (MissAt at : {MissAt::Early, MissAt::Middle, MissAt::Late}) {
+                const auto pattern = MakeNearMiss(data, n, at);
+                if (!pattern.empty())
+                    std::ofstream(path + "." + std::to_string(n) + "." + MissAtName(at) + ".pat", std::ios::binary)
+                        .write(reinterpret_cast<const char*>(pattern.data()),
+                               static_cast<std::streamsize>(pattern.size()));
+            }
+        }
+        return 0;
+    }
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::string(argv[1]) == "make-file")
+        return MakeFile(argv[2], argv[3], std::atoi(argv[4]));
     Register();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

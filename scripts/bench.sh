@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Measures where the time goes and prints one table (Markdown):
 #  - the matcher against glibc's memchr and memmem and against its own quick-search loop
-#    on 256 MiB of three kinds of data and three shapes of pattern (native);
-#  - Start on the real dialog over a 1 GiB text file (under Wine), against grep and
-#    ripgrep on the same file for the same patterns, with the file in the page cache
-#    and dropped from it before every run;
+#    on 256 MiB of three kinds of data and three shapes of pattern, and on 64 MiB of six
+#    kinds of binaries with near misses made of their own bytes (native);
+#  - Start on the real dialog over a 1 GiB text file and 256 MiB binaries (under Wine),
+#    against grep and ripgrep on the same file for the same patterns, with the file in
+#    the page cache and dropped from it before every run;
 #  - a directory walk over 10,000 small files through the real dialog, against what the
 #    system allows (each file opened, read once and closed, on two threads) and grep -r,
 #    with the Wine server's requests per file for both, counted from its trace;
@@ -32,6 +33,38 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBYTEWREN_TEST_ARCH="$a
 cmake --build "$build" -j"$(nproc)" >/dev/null
 native_bench=$build/bench/find_pattern_bench
 mkdir -p "$data"
+
+# Real executables no one here wrote: the PE files Debian's Wine and mingw-w64 packages
+# install, in the order of their names, the first 256 MiB of them.
+if [ ! -s "$data/pe.bin" ]; then
+  echo "Gathering executables ..." >&2
+  dpkg-query -W -f='${binary:Package}\n' | grep -E '^(libwine|wine|gcc-mingw-w64|mingw-w64|libz-mingw-w64)' |
+    xargs dpkg -L 2>/dev/null | grep -iE '\.(dll|exe)$' | sort -u |
+    python3 -c '
+import sys
+out, left = open(sys.argv[1], "wb"), 256 << 20
+for path in sys.stdin.read().split("\n"):
+    try:
+        data = open(path, "rb").read()
+    except OSError:
+        continue
+    if data[:2] == b"MZ" and left > 0:
+        out.write(data[:left])
+        left -= min(left, len(data))' "$data/pe.bin.part"
+  mv "$data/pe.bin.part" "$data/pe.bin"
+fi
+export BYTEWREN_BENCH_PE=$data/pe.bin
+binaries=(flash zero-blocks table32 utf16 executables)
+for kind in "${binaries[@]}"; do
+  if [ ! -f "$data/bin-$kind.complete" ]; then
+    echo "Writing the 256 MiB $kind file and its near misses ..." >&2
+    "$native_bench" make-file "$data/$kind.bin" "$kind" 256
+    # Start walks a folder that holds the file alone.
+    mkdir -p "$data/bin-$kind"
+    ln -f "$data/$kind.bin" "$data/bin-$kind/$kind.bin"
+    touch "$data/bin-$kind.complete"
+  fi
+done
 
 echo "Matcher against memmem (native) ..." >&2
 "$native_bench" --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
@@ -119,8 +152,8 @@ for wine_arch in "${wine_archs[@]}"; do
     # nothing of a file without the pattern, so no box holds up the clock.
     mkdir -p "$data/one"
     ln -f "$big" "$data/one/text.bin"
-    echo "Start on the 1 GiB file under Wine ($wine_arch), grep and ripgrep, warm and cold ..." >&2
-    python3 "$root/bench/file_peers.py" "$data" "$runs" "$exe" "$(winpath "$data/one")" >"$data/file.txt"
+    echo "Start on the 1 GiB file and the binaries under Wine ($wine_arch), grep and ripgrep, warm and cold ..." >&2
+    python3 "$root/bench/file_peers.py" "$data" "$runs" "$exe" "${binaries[@]}" >"$data/file.txt"
   fi
   echo "Directory walk under Wine ($wine_arch) ..." >&2
   cat "$data"/tree/*/* >/dev/null
@@ -180,37 +213,59 @@ def timed(cmd):
 def fields(line):
     return dict(kv.split("=", 1) for kv in line.split()[1:])
 
-print("### Matcher: `FindPattern` against glibc and against its own quick-search loop, 256 MiB in memory, pattern absent (GB/s)\n")
-print("glibc is `memchr` for one byte, `memmem` for more. The quick-search loop is what `FindPattern` ran before it had")
-print("a vector search, and what it runs on a processor without SSE2.\n")
+print("### Matcher: `FindPattern` against glibc and against its own quick-search loop, in memory, pattern absent (GB/s)\n")
+print("glibc is `memchr` for one byte, `memmem` for more. The quick-search loop is what `FindPattern` runs on a")
+print("processor without SSE2. Text and data: 256 MiB. Binaries: 64 MiB, the pattern a slice of the data made of its")
+print("most common bytes with one byte changed, early (n/6), in the middle or last, to the data's most common byte that")
+print("makes it absent (none does for n = 2 in some: those rows are missing).\n")
 print("| data | odd byte | pattern bytes | FindPattern | glibc | FindPattern / glibc | quick-search loop | FindPattern / loop |")
 print("|---|---|---:|---:|---:|---:|---:|---:|")
 results = {}
 for b in json.load(open(os.path.join(data, "find_pattern.json")))["benchmarks"]:
-    if b.get("aggregate_name") != "median":
+    if b.get("aggregate_name") != "median" or "bytes_per_second" not in b:
         continue
     name, kind, shape, n = b["run_name"].split("/")[:4]
     results[(kind, shape, int(n), name)] = b["bytes_per_second"] / 1e9
-for kind in ("random", "text", "zeros"):
-    for shape in ("middle", "last", "spaces"):
+worst = None
+shapes = {"middle": "middle", "last": "last", "spaces": "none: n spaces", "early": "early", "late": "last"}
+for kind in ("random", "text", "zeros", "flash", "zero-blocks", "table32", "utf16", "executables", "00-ff"):
+    for shape in ("early", "middle", "last", "late", "spaces"):
         for n in sorted({k[2] for k in results if k[0] == kind and k[1] == shape}):
+            if not all((kind, shape, n, x) in results for x in ("FindPattern", "library", "quick-loop")):
+                continue
             ours, lib, loop = (results[(kind, shape, n, x)] for x in ("FindPattern", "library", "quick-loop"))
-            odd = "-" if n == 1 else {"middle": "middle", "last": "last", "spaces": "none: n spaces"}[shape]
-            print(f"| {kind} | {odd} | {n} | {ours:.2f} | {lib:.2f} | {ours / lib:.2f} | {loop:.2f} | {ours / loop:.2f} |")
+            odd = "-" if n == 1 else shapes[shape]
+            row = f"| {kind} | {odd} | {n} | {ours:.2f} | {lib:.2f} | {ours / lib:.2f} | {loop:.2f} | {ours / loop:.2f} |"
+            if worst is None or ours / max(lib, loop) < worst[0]:
+                worst = (ours / max(lib, loop), row)
+            print(row)
+print(f"\nWorst row, against the faster of glibc and the loop ({worst[0]:.2f}):\n")
+print("| data | odd byte | pattern bytes | FindPattern | glibc | FindPattern / glibc | quick-search loop | FindPattern / loop |")
+print("|---|---|---:|---:|---:|---:|---:|---:|")
+print(worst[1])
 
-print("\n### File search: Start on a 1 GiB text file against grep and ripgrep (GB/s)\n")
+print("\n### File search: Start on a 1 GiB text file and 256 MiB binaries against grep and ripgrep (GB/s)\n")
 print("Warm: the file read twice before; cold: dropped from the page cache before every run. grep is")
-print("`grep -c -F -a`, ripgrep `rg -c -a --mmap`. The pattern is a slice of the text with one byte changed to `#`,")
-print("which the text never holds, last or in the middle.\n")
-print(f"| file | pattern bytes | `#` | Start ({arch}, Wine) | grep | ripgrep | Start / faster peer |")
-print("|---|---:|---|---:|---:|---:|---:|")
+print("`grep -c -F -a -f` with the bytes in a file (`-P` with `\\xNN` where they hold a line feed), ripgrep")
+print("`rg -c -a --mmap`, `-F -f` for ASCII, a `(?-u)\\xNN` regex otherwise. Text: a slice of it with one byte changed")
+print("to `#`, which it never holds, last or in the middle. Binaries: the near misses of the matcher table.\n")
+print(f"| data | file | pattern bytes | odd byte | Start ({arch}, Wine) | grep | ripgrep | Start / faster peer |")
+print("|---|---|---:|---|---:|---:|---:|---:|")
+worst = None
 for line in open(os.path.join(data, "file.txt")):
     if not line.startswith("file "):
         continue
     f = fields(line)
     best = max(float(f["grep"]), float(f["rg"]))
-    print(f"| {f['state']} | {f['n']} | {f['shape']} | {float(f['ours']):.2f} | {float(f['grep']):.2f} | "
-          f"{float(f['rg']):.2f} | {float(f['ours']) / best:.2f} |")
+    row = (f"| {f['data']} | {f['state']} | {f['n']} | {f['shape']} | {float(f['ours']):.2f} | {float(f['grep']):.2f} | "
+           f"{float(f['rg']):.2f} | {float(f['ours']) / best:.2f} |")
+    if worst is None or float(f["ours"]) / best < worst[0]:
+        worst = (float(f["ours"]) / best, row)
+    print(row)
+print(f"\nWorst row ({worst[0]:.2f}):\n")
+print(f"| data | file | pattern bytes | odd byte | Start ({arch}, Wine) | grep | ripgrep | Start / faster peer |")
+print("|---|---|---:|---|---:|---:|---:|---:|")
+print(worst[1])
 
 print("\n### Directory walk: 10,000 files of 0.5-8 KiB, pattern absent (files per second)\n")
 print("The floor opens, reads with one `ReadFile` and closes each file on two threads, its listing made before the")
