@@ -108,21 +108,22 @@ int32_t Compare(const Byte* w, const Byte* x, int32_t n)
 // The bytes of the pattern a scan tests at every window start.
 template <class V, int K>
 struct Filter {
-    const Byte* at[K];        // data + the byte's place in the pattern
+    int32_t place[K];         // the byte's place in the pattern
     typename V::Reg byte[K];  // the byte, in every lane
 
-    Filter(const Byte* data, const Needle& needle, const int32_t (&places)[K])
+    Filter(const Needle& needle, const int32_t (&places)[K])
     {
         for (int k = 0; k < K; ++k) {
-            at[k] = data + places[k];
+            place[k] = places[k];
             byte[k] = V::Splat(needle.bytes[places[k]]);
         }
     }
-    typename V::Reg Candidates(int64_t s) const
+    // The candidates among the V::kWidth windows starting at w.
+    typename V::Reg Candidates(const Byte* w) const
     {
-        typename V::Reg c = V::Eq(V::Load(at[0] + s), byte[0]);
+        typename V::Reg c = V::Eq(V::Load(w + place[0]), byte[0]);
         for (int k = 1; k < K; ++k)
-            c = V::And(c, V::Eq(V::Load(at[k] + s), byte[k]));
+            c = V::And(c, V::Eq(V::Load(w + place[k]), byte[k]));
         return c;
     }
 };
@@ -155,11 +156,17 @@ ScanEnd Scan(const Byte* data, int64_t len, const Needle& needle, const Filter<V
     const int64_t last = len - needle.n;  // the highest window start
     int64_t s = *at;
     for (;;) {
-        // Four vectors of window starts at a time while none is a candidate.
+        // Four vectors of window starts at a time while none is a candidate; on pointers,
+        // which a 32-bit processor keeps in one register each.
         const int64_t fast = std::min(to, last + 1) - 4 * W;
-        while (s <= fast && V::Mask(V::Or(V::Or(filter.Candidates(s), filter.Candidates(s + W)),
-                                          V::Or(filter.Candidates(s + 2 * W), filter.Candidates(s + 3 * W)))) == 0)
-            s += 4 * W;
+        if (s <= fast) {
+            const Byte* w = data + s;
+            const Byte* const stop = data + fast;
+            while (w <= stop && V::Mask(V::Or(V::Or(filter.Candidates(w), filter.Candidates(w + W)),
+                                              V::Or(filter.Candidates(w + 2 * W), filter.Candidates(w + 3 * W)))) == 0)
+                w += 4 * W;
+            s = w - data;
+        }
         if (s >= to) {
             *at = s;
             return ScanEnd::Done;
@@ -167,7 +174,7 @@ ScanEnd Scan(const Byte* data, int64_t len, const Needle& needle, const Filter<V
 
         // One vector, its candidates compared in full; the last overlaps the one before.
         const int64_t block = std::min(s, last + 1 - W);
-        uint32_t mask = V::Mask(filter.Candidates(block)) & (~0u << (s - block));
+        uint32_t mask = V::Mask(filter.Candidates(data + block)) & (~0u << (s - block));
         s = block + W;
         for (; mask; mask &= mask - 1) {
             const int64_t start = block + LowestBit(mask);
@@ -198,7 +205,7 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
     for (;;) {
         Budget budget;
         budget.paidTo = s;
-        const ScanEnd scan = Scan<V, 2>(data, len, needle, Filter<V, 2>(data, needle, {needle.rare1, needle.rare2}),
+        const ScanEnd scan = Scan<V, 2>(data, len, needle, Filter<V, 2>(needle, {needle.rare1, needle.rare2}),
                                         &s, end, budget);
         if (scan != ScanEnd::Overdrawn)
             return scan == ScanEnd::Found ? s : -1;
@@ -220,7 +227,7 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
             places[k] = static_cast<int32_t>(int64_t(needle.n - 1) * (k - 2) / (kWideBytes - 3));
         Budget wideBudget;
         wideBudget.paidTo = s;
-        const ScanEnd wide = Scan<V, kWideBytes>(data, len, needle, Filter<V, kWideBytes>(data, needle, places), &s,
+        const ScanEnd wide = Scan<V, kWideBytes>(data, len, needle, Filter<V, kWideBytes>(needle, places), &s,
                                                  to, wideBudget);
         if (wide == ScanEnd::Found)
             return s;

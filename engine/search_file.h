@@ -22,7 +22,9 @@ constexpr int64_t kReadBytes = 4 << 20;
 
 // Larger files are mapped this many bytes at a time, in views that slide along the
 // file, so the address space a search takes stays bounded whatever the file's size.
-constexpr int64_t kSearchViewBytes = 32 << 20;
+// Fewer, larger views search a file in the page cache faster: 128 MiB came out ahead of
+// 32, 64 and 256 MiB on a 1 GiB file.
+constexpr int64_t kSearchViewBytes = 128 << 20;
 // Where address space is short a view is mapped smaller, down to this.
 constexpr int64_t kSmallestViewBytes = 4 << 20;
 

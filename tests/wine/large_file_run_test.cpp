@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwchar>
 #include <thread>
 #include <vector>
 
@@ -93,7 +94,9 @@ TEST_F(LargeFileRunTest, OccurrenceAcrossTwoViewsIsFoundAndReplaced)
     Patterns("33 4E 34 4E", "55 66");  // a shorter replacement leaves the tail
     Start({IDYES, IDNO});
     ASSERT_EQ(Boxes().size(), 2u) << Said();
-    ExpectBox(0, Ask(file, L"0x01FFFFFE"), MB_ICONQUESTION, kYesNo);
+    wchar_t offset[16];
+    std::swprintf(offset, 16, L"0x%08llX", static_cast<unsigned long long>(at));
+    ExpectBox(0, Ask(file, offset), MB_ICONQUESTION, kYesNo);
     EXPECT_EQ(around.Now(), around.With(at, BytesOf("Uf")));
     EXPECT_EQ(FileLength(file), kLargeFileBytes);
 }

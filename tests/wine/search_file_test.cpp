@@ -229,12 +229,13 @@ TEST_F(LargeFileTest, UnreadableSectorFailsTheSearchOnlyWhereItMustBeRead)
         int64_t expected;
     };
     const int64_t MiB = 1 << 20;
+    const int64_t view = kSearchViewBytes;
     const Case cases[] = {
         {1 * MiB, 100 << 10, 800 << 10, 100 << 10},                        // read: mapped instead
         {8 * MiB, 1 * MiB, 6 * MiB, 1 * MiB},                              // one view
-        {70 * MiB, 33 * MiB + 5, 60 * MiB, 33 * MiB + 5},                  // a view read ahead
-        {70 * MiB, 50 * MiB, 40 * MiB, SEARCH_OPEN_FAILED},                // the bad sector first
-        {70 * MiB, 2 * kSearchViewBytes - 1, 2 * kSearchViewBytes + 9, SEARCH_OPEN_FAILED},
+        {2 * view + 6 * MiB, view + 1 * MiB + 5, 2 * view + 4 * MiB, view + 1 * MiB + 5},  // a view read ahead
+        {2 * view + 6 * MiB, view + 18 * MiB, view + 8 * MiB, SEARCH_OPEN_FAILED},       // the bad sector first
+        {2 * view + 6 * MiB, 2 * view - 1, 2 * view + 9, SEARCH_OPEN_FAILED},
     };
     for (const Case& c : cases) {
         MakeSparseFile(file, c.size);
