@@ -53,12 +53,6 @@ def warm(big):
                 pass
 
 
-def timed(cmd):
-    start = time.perf_counter()
-    subprocess.run(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    return time.perf_counter() - start
-
-
 class Ours:
     """Start on the real dialog, in one program for all runs of a pattern: the clock is
     the program's own, around Start alone, as a user presses it in a program already up."""
@@ -83,17 +77,31 @@ def escaped(p):
 
 
 def grep(p, path, big):
+    """grep's command for the bytes, or None: it searches line by line, so a pattern with a
+    line feed is looked for in lines ended by NUL (-z), and one with both cannot be."""
     if b"\n" not in p:
         return ["grep", "-c", "-F", "-a", "-f", path, big]
-    # A line feed would split the file into two patterns: the bytes as a Perl regex.
-    return ["grep", "-c", "-a", "-P", escaped(p), big]
+    if b"\0" in p:
+        return None
+    return ["grep", "-c", "-a", "-z", "-P", escaped(p), big]
 
 
 def rg(p, path, big):
     if all(b < 0x80 for b in p) and b"\n" not in p:
         return ["rg", "-c", "-a", "--mmap", "-F", "-f", path, big]
-    # Bytes above 0x7F are not UTF-8 of their own: a byte-wise regex.
-    return ["rg", "-c", "-a", "--mmap", "-e", "(?-u)" + escaped(p), big]
+    # Bytes above 0x7F are not UTF-8 of their own: a byte-wise regex; a line feed in it
+    # needs multiline mode, or ripgrep refuses the pattern.
+    return ["rg", "-c", "-a", "--mmap", "-U", "-e", "(?-u)" + escaped(p), big]
+
+
+def timed_checked(cmd):
+    """Seconds, when the tool searched the file through: grep and ripgrep exit with 0
+    (found) or 1 (not found), with 2 on an error."""
+    start = time.perf_counter()
+    rc = subprocess.run(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False).returncode
+    if rc > 1:
+        raise RuntimeError("failed: " + " ".join(cmd))
+    return time.perf_counter() - start
 
 
 def measure(big, label, patterns):
@@ -103,9 +111,9 @@ def measure(big, label, patterns):
     for state in ("warm", "cold"):
         for n, shape, p, path in patterns:
             ours = Ours(p, one)
-            tools = {"ours": ours,
-                     "grep": lambda: timed(grep(p, path, big)),
-                     "rg": lambda: timed(rg(p, path, big))}
+            tools = {"ours": ours, "rg": lambda: timed_checked(rg(p, path, big))}
+            if grep(p, path, big):
+                tools["grep"] = lambda: timed_checked(grep(p, path, big))
             # The tools take turns, run by run, so drifts of the machine's speed reach all of them.
             times = {name: [] for name in tools}
             if state == "warm":

@@ -246,8 +246,9 @@ print(worst[1])
 
 print("\n### File search: Start on a 1 GiB text file and 256 MiB binaries against grep and ripgrep (GB/s)\n")
 print("Warm: the file read twice before; cold: dropped from the page cache before every run. grep is")
-print("`grep -c -F -a -f` with the bytes in a file (`-P` with `\\xNN` where they hold a line feed), ripgrep")
-print("`rg -c -a --mmap`, `-F -f` for ASCII, a `(?-u)\\xNN` regex otherwise. Text: a slice of it with one byte changed")
+print("`grep -c -F -a -f` with the bytes in a file (`-z -P` with `\\xNN` where they hold a line feed; `-` where they")
+print("hold a NUL too, which grep cannot look for), ripgrep `rg -c -a --mmap`, `-F -f` for ASCII, a `(?-u)\\xNN` regex")
+print("otherwise, with `-U` where it holds a line feed. Text: a slice of it with one byte changed")
 print("to `#`, which it never holds, last or in the middle. Binaries: the near misses of the matcher table.\n")
 print(f"| data | file | pattern bytes | odd byte | Start ({arch}, Wine) | grep | ripgrep | Start / faster peer |")
 print("|---|---|---:|---|---:|---:|---:|---:|")
@@ -256,8 +257,9 @@ for line in open(os.path.join(data, "file.txt")):
     if not line.startswith("file "):
         continue
     f = fields(line)
-    best = max(float(f["grep"]), float(f["rg"]))
-    row = (f"| {f['data']} | {f['state']} | {f['n']} | {f['shape']} | {float(f['ours']):.2f} | {float(f['grep']):.2f} | "
+    best = max(float(f.get("grep", 0)), float(f["rg"]))
+    grep = f"{float(f['grep']):.2f}" if "grep" in f else "-"
+    row = (f"| {f['data']} | {f['state']} | {f['n']} | {f['shape']} | {float(f['ours']):.2f} | {grep} | "
            f"{float(f['rg']):.2f} | {float(f['ours']) / best:.2f} |")
     if worst is None or float(f["ours"]) / best < worst[0]:
         worst = (float(f["ours"]) / best, row)
