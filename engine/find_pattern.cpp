@@ -166,11 +166,12 @@ void ChooseRareBytes(Needle& needle)
     needle.rare2 = rare2;
 }
 
-// The quick-search loop is searched in stretches of kLoopStretch window starts. Where
-// one compares more than kMostLoopWork bytes per window start, the next stretch is
-// searched by two-way: at least kShortestStretch window starts and as many as the loop's
-// stretch may have compared, twice as many each time the loop is as slow again right
-// after, up to kLongestStretch.
+// Without vector instructions the range is searched by the quick-search loop in
+// stretches of kLoopStretch window starts. Where one compares more than kMostLoopWork
+// bytes per window start, the next stretch is searched by two-way: kShortestStretch
+// window starts at first, twice as many each time the loop is as slow again right
+// after, up to kLongestStretch, and never fewer than the bytes the loop's stretch
+// compared.
 constexpr int64_t kLoopStretch = 16 << 10;
 constexpr int64_t kMostLoopWork = 4;
 constexpr int64_t kShortestStretch = 64 << 10;
