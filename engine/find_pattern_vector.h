@@ -9,9 +9,9 @@
 // For one byte it is a plain vector byte scan. For more it tests, at every window
 // start, two of the pattern's bytes at once for a whole vector of windows, and compares
 // the few candidates in full. The two are the rarest by a fixed ranking at first; when
-// candidates cost more than the scan, they are chosen again by how often each byte of
-// the pattern occurs in the data just searched, and where no pair is rarer, two-way
-// searches a stretch. No load reaches outside the range: the last vector of the range
+// candidates cost more than the scan, they are chosen again from the data just
+// searched, and where no pair is rarer, a stretch is tested on more of the pattern's
+// bytes, and searched by two-way where even those leave too many candidates. No load reaches outside the range: the last vector of the range
 // overlaps the one before it instead.
 #pragma once
 
@@ -130,8 +130,10 @@ struct Filter {
 
 // The budget of a scan: see kMostWork.
 struct Budget {
+    explicit Budget(int64_t from) : paidTo(from) {}
+
     int64_t left = kMostWork;
-    int64_t paidTo = 0;  // the window start up to which it was refilled
+    int64_t paidTo;  // the window start up to which it was refilled
 
     // False when paying for a false candidate at start leaves it overdrawn.
     bool Pay(int64_t start, int32_t compared)
@@ -144,9 +146,9 @@ struct Budget {
 
 enum class ScanEnd { Found, Overdrawn, Done };
 
-// Scans the window starts [s, to) of data, to <= len - n + 1 with at least V::kWidth
+// Scans the window starts [*at, to) of data, to <= len - n + 1 with at least V::kWidth
 // window starts in the range, for the needle's bytes that filter tests, comparing the
-// candidates in full. Found: *s is the match. Overdrawn: the budget ran out, *s is the
+// candidates in full. Found: *at is the match. Overdrawn: the budget ran out, *at is the
 // first window start not searched. Done: no match below to.
 template <class V, int K>
 ScanEnd Scan(const Byte* data, int64_t len, const Needle& needle, const Filter<V, K>& filter, int64_t* at,
@@ -203,8 +205,7 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
     int64_t chosenAt = -kMostWork;  // where the data last chose the pair; the ranking may be undone at once
     int64_t stretch = kShortestStretch;
     for (;;) {
-        Budget budget;
-        budget.paidTo = s;
+        Budget budget(s);
         const ScanEnd scan = Scan<V, 2>(data, len, needle, Filter<V, 2>(needle, {needle.rare1, needle.rare2}),
                                         &s, end, budget);
         if (scan != ScanEnd::Overdrawn)
@@ -225,8 +226,7 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
         int32_t places[kWideBytes] = {needle.rare1, needle.rare2};
         for (int k = 2; k < kWideBytes; ++k)
             places[k] = static_cast<int32_t>(int64_t(needle.n - 1) * (k - 2) / (kWideBytes - 3));
-        Budget wideBudget;
-        wideBudget.paidTo = s;
+        Budget wideBudget(s);
         const ScanEnd wide = Scan<V, kWideBytes>(data, len, needle, Filter<V, kWideBytes>(needle, places), &s,
                                                  to, wideBudget);
         if (wide == ScanEnd::Found)
