@@ -164,16 +164,10 @@ int64_t FindReadable(const unsigned char* data, int64_t len, const PatternBytes&
     }
 }
 
-int64_t FindInPart(const MappedPart& part, const PatternBytes& pattern, const int32_t* table)
-{
-    const int64_t skip = part.start - part.base;
-    return FindReadable(part.view.Get() + skip, part.bytes - skip, pattern, table);
-}
-
 // Reads one byte of every page, so the system brings the pages in and maps them now.
 // A page that cannot be read stops it: the search meets that page only if no
-// occurrence comes before it. So does quit, looked at every so many pages: on a slow
-// disk a view takes seconds to bring in.
+// occurrence comes before it. So does quit (if given), looked at every so many pages:
+// on a slow disk a view takes seconds to bring in.
 struct PageToucher {
     const unsigned char* view;
     int64_t bytes;
@@ -185,17 +179,47 @@ struct PageToucher {
         // Volatile: reads the compiler must make although their values go unused.
         for (int64_t at = 0; at < t->bytes; at += kPageBytes) {
             static_cast<void>(*static_cast<const volatile unsigned char*>(t->view + at));
-            if ((at & (64 * kPageBytes - 1)) == 0 && t->quit->load())
+            if ((at & (64 * kPageBytes - 1)) == 0 && t->quit && t->quit->load())
                 return;
         }
     }
     void operator()() { ReadGuarded(view, static_cast<size_t>(bytes), Run, this); }
 };
 
+static_assert(kSearchViewBytes / kTouchChunkBytes <= 64, "a view's chunks are counted in 64 bits");
+
+// Which chunks of a view are taken and which are brought in.
+struct Arrival {
+    const unsigned char* view = nullptr;
+    int64_t bytes = 0;
+    int32_t chunks = 0;
+    std::atomic<int32_t> next{0};  // the next chunk nobody has taken
+    uint64_t in = 0;               // a bit per chunk brought in (or given up on), under the lock
+
+    void Reset(const unsigned char* v, int64_t b)
+    {
+        view = v;
+        bytes = b;
+        chunks = v ? static_cast<int32_t>((b + kTouchChunkBytes - 1) / kTouchChunkBytes) : 0;
+        next = 0;
+        in = 0;
+    }
+    // Bytes from the view's start whose chunks are all in.
+    int64_t Prefix() const
+    {
+        const int32_t whole = ~in ? __builtin_ctzll(~in) : 64;
+        return std::min(bytes, whole * kTouchChunkBytes);
+    }
+    bool Untaken() const { return next.load() < chunks; }
+};
+
 // Maps the views of a plan on a helper thread, one ahead of the search, and brings
-// their pages in meanwhile: the search of a cached file then runs at memory speed.
-// At most two views are mapped at a time: the one searched and the next. When no
-// thread can be started, Running is false and the caller maps the views itself.
+// their pages in: the search of a cached file then runs at memory speed. A view is
+// handed to the search as soon as it is mapped, and searched as its pages come in; a
+// search that has a thread of its own (no waiting call) helps bring them in, so both
+// processors fault pages in where there is nothing to search yet. At most two views are
+// mapped at a time: the one searched and the next. When no thread can be started,
+// Running is false and the caller maps the views itself.
 class ViewsAhead {
 public:
     ViewsAhead(HANDLE mapping, const ViewPlan& plan, const std::atomic<bool>* searchStop,
@@ -205,7 +229,8 @@ public:
         m_thread.Start<ViewsAhead, &ViewsAhead::Run>(this);
     }
     // Waits for the helper in slices, calling waiting between them: on the dialog's
-    // thread the helper may be bringing in pages from a slow disk.
+    // thread the helper may be bringing in pages from a slow disk. Views handed out must
+    // outlive this: the helper may still be reading one.
     ~ViewsAhead()
     {
         m_quit = true;
@@ -225,22 +250,44 @@ public:
 
     bool Running() const { return m_thread.Running(); }
 
-    // The next view of the plan; no view when it could not be mapped, or when the search
-    // is stopped meanwhile. While it waits, calls waiting every so often.
+    // The next view of the plan, mapped, its pages maybe not in yet (BroughtIn); no view
+    // when it could not be mapped, or when the search is stopped meanwhile. While it
+    // waits, calls waiting every so often.
     MappedPart Next(const std::function<void()>& waiting)
     {
         std::unique_lock<CLock> lock(m_lock);
         if (!WaitCallingBack(m_changed, lock, [this] { return m_full; }, waiting, m_searchStop))
             return MappedPart{};
         m_full = false;
+        m_current = &m_arrivals[m_taken++ % 2];
         m_changed.NotifyAll();
         return std::move(m_ready);
+    }
+
+    // How many bytes from the start of the view Next handed out last are in, once that is
+    // at least from + least or the whole view; -1 when the search is stopped meanwhile.
+    int64_t BroughtIn(int64_t from, int64_t least, const std::function<void()>& waiting)
+    {
+        const bool help = !waiting;
+        Arrival& a = *m_current;
+        std::unique_lock<CLock> lock(m_lock);
+        for (;;) {
+            const auto enough = [&a, from, least] { return a.Prefix() == a.bytes || a.Prefix() - from >= least; };
+            if (!WaitCallingBack(m_changed, lock, [&] { return enough() || (help && a.Untaken()); }, waiting,
+                                 m_searchStop))
+                return -1;
+            if (enough())
+                return a.Prefix();
+            lock.unlock();
+            BringIn(a, m_searchStop);
+            lock.lock();
+        }
     }
 
 private:
     void Run()
     {
-        for (;;) {
+        for (int32_t seq = 0;; ++seq) {
             {
                 std::unique_lock<CLock> lock(m_lock);
                 m_changed.Wait(lock, [this] { return !m_full || m_stop; });
@@ -248,20 +295,36 @@ private:
                     return;
             }
             MappedPart part = MapPart(m_mapping, m_plan);
-            if (part.view.Get())
-                PageToucher{part.view.Get(), part.bytes, &m_quit}();
             const bool end = part.last || !part.view.Get();
+            // The search took the view before last off this slot before it took the last.
+            Arrival& a = m_arrivals[seq % 2];
             {
                 std::lock_guard<CLock> lock(m_lock);
                 if (m_stop)
                     return;
+                a.Reset(part.view.Get(), part.bytes);
                 m_ready = std::move(part);
                 m_full = true;
             }
             m_changed.NotifyAll();
+            BringIn(a, &m_quit);
             if (end)
                 return;
             m_plan.Advance();
+        }
+    }
+
+    // Brings in the chunks of a view nobody has taken yet, one after another.
+    void BringIn(Arrival& a, const std::atomic<bool>* quit)
+    {
+        for (int32_t i; (i = a.next.fetch_add(1)) < a.chunks;) {
+            const int64_t at = i * kTouchChunkBytes;
+            PageToucher{a.view + at, std::min(kTouchChunkBytes, a.bytes - at), quit}();
+            {
+                std::lock_guard<CLock> lock(m_lock);
+                a.in |= uint64_t{1} << i;
+            }
+            m_changed.NotifyAll();
         }
     }
 
@@ -275,6 +338,10 @@ private:
     bool m_full = false;  // m_ready holds the next view, or its failure
     bool m_stop = false;
     MappedPart m_ready;
+    // The views handed out take turns on two slots: the search's and the helper's next.
+    Arrival m_arrivals[2];
+    int32_t m_taken = 0;
+    Arrival* m_current = nullptr;
     CThread m_thread;  // last: joined before the rest goes
 };
 
@@ -440,20 +507,39 @@ int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
         return SEARCH_STOPPED;
     BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
     ViewPlan plan(length, m_pattern.n);
+    // Declared before the helper, so it is unmapped after the helper has ended: the
+    // helper may still be bringing in its pages when the search is over.
+    MappedPart part;
     // A helper maps ahead only where there is more than one view.
     std::optional<ViewsAhead> ahead;
     if (!plan.Last())
         ahead.emplace(mapping, plan, m_stop, m_betweenViews);
     const bool helped = ahead && ahead->Running();
+    const int64_t carry = std::max(m_pattern.n - 1, 0);
     for (;;) {
-        MappedPart part = helped ? ahead->Next(m_betweenViews) : MapPart(mapping, plan);
+        part = helped ? ahead->Next(m_betweenViews) : MapPart(mapping, plan);
         if (!part.view.Get())
             return Stopped() ? SEARCH_STOPPED : SEARCH_OPEN_FAILED;
-        const int64_t found = FindInPart(part, m_pattern, m_table);
-        if (found >= 0)
-            return part.start + found;
-        if (found == SEARCH_OPEN_FAILED || part.last)
-            return found;
+        // Window starts from here on in the view are still to be searched, in the bytes
+        // in so far; an occurrence that reaches past them is found in the next step.
+        for (int64_t from = part.start - part.base;;) {
+            const int64_t in = helped ? ahead->BroughtIn(from, std::max(kSearchStepBytes, carry + 1), m_betweenViews)
+                                      : part.bytes;
+            if (in < 0)
+                return SEARCH_STOPPED;
+            const int64_t found = FindReadable(part.view.Get() + from, in - from, m_pattern, m_table);
+            if (found >= 0)
+                return part.base + from + found;
+            if (found == SEARCH_OPEN_FAILED)
+                return found;
+            if (in == part.bytes)
+                break;
+            if (Stopped())
+                return SEARCH_STOPPED;
+            from = in - carry;
+        }
+        if (part.last)
+            return SEARCH_NOT_FOUND;
         part.view.Unmap();
         if (Stopped())
             return SEARCH_STOPPED;

@@ -218,6 +218,31 @@ TEST_F(LargeFileTest, LowestOffsetWinsAcrossViews)
     EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), kSearchViewBytes + 7);
 }
 
+// A view is searched as its pages come in, in steps that end where the pages in so far
+// end; meanwhile the helper may still be reading a page further on (here a slow one, so
+// the first step ends before it whatever the machine's speed). An occurrence across the
+// end of a step is found by the next; one found before the helper has left the view
+// leaves the view mapped until it has.
+TEST_F(LargeFileTest, ViewIsSearchedAsItsPagesComeIn)
+{
+    const int64_t slow = kSearchStepBytes;  // the first page of a chunk
+    for (const int64_t occurrence : {int64_t{1} << 20, slow - 1}) {
+        MakeSparseFile(file, 2 * kSearchViewBytes);
+        WriteBytesAt(file, occurrence, BytesOf("AB"));
+        faults::SetSlowSector(file, slow);
+        int32_t table[256];
+        FileSearcher searcher(table);
+        searcher.SetBetweenViews([] {
+            if (faults::SlowSectorHeld())
+                faults::ReleaseSlowSector();
+        });
+        EXPECT_EQ(searcher.Search(file.c_str(), kAB, 2), occurrence);
+        EXPECT_EQ(faults::SlowSectorHolds(), 1) << occurrence << ": setup: the slow page was never waited on";
+        EXPECT_EQ(faults::UnmappedWhileRead(), 0) << occurrence;
+        faults::SetSlowSector(file, -1);
+    }
+}
+
 // A sector that cannot be read (made so through the test's seam: Wine has no bad
 // sectors) fails a search only where the search has to read it: an occurrence before
 // it is found, also when the bytes are read ahead of the search or the file is read
@@ -233,6 +258,7 @@ TEST_F(LargeFileTest, UnreadableSectorFailsTheSearchOnlyWhereItMustBeRead)
     const Case cases[] = {
         {1 * MiB, 100 << 10, 800 << 10, 100 << 10},                        // read: mapped instead
         {8 * MiB, 1 * MiB, 6 * MiB, 1 * MiB},                              // one view
+        {2 * view + 6 * MiB, 1 * MiB, view - 2 * MiB, 1 * MiB},            // later in the view
         {2 * view + 6 * MiB, view + 1 * MiB + 5, 2 * view + 4 * MiB, view + 1 * MiB + 5},  // a view read ahead
         {2 * view + 6 * MiB, view + 18 * MiB, view + 8 * MiB, SEARCH_OPEN_FAILED},       // the bad sector first
         {2 * view + 6 * MiB, 2 * view - 1, 2 * view + 9, SEARCH_OPEN_FAILED},

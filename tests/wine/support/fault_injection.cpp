@@ -99,6 +99,16 @@ std::string g_badPath;
 int64_t g_badOffset = -1;
 std::set<HANDLE> g_badFiles, g_badMappings;
 std::vector<uintptr_t> g_badPages;
+// A slow sector: its page waits, when read through a view, until let go.
+bool g_badIsSlow = false;
+struct SlowPage {
+    uintptr_t page, viewBegin, viewEnd;
+};
+std::vector<SlowPage> g_slowPages;
+HANDLE g_slowReleased = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+std::atomic<const void*> g_slowHeldView{nullptr};  // the view a read waits in
+std::atomic<int> g_slowHolds{0};
+std::atomic<int> g_unmappedWhileRead{0};
 SIZE_T g_largestView = 0;
 std::set<const void*> g_liveViews;
 int g_peakViews = 0;
@@ -117,7 +127,21 @@ LONG CALLBACK AsInPageError(EXCEPTION_POINTERS* info)
     if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record->NumberParameters < 2)
         return EXCEPTION_CONTINUE_SEARCH;
     const uintptr_t page = record->ExceptionInformation[1] & ~(kPage - 1);
-    std::lock_guard<CLock> lock(g_watchMutex);
+    std::unique_lock<CLock> lock(g_watchMutex);
+    for (auto slow = g_slowPages.begin(); slow != g_slowPages.end(); ++slow) {
+        if (slow->page != page)
+            continue;
+        // As a slow disk does: the read waits, then the page is there.
+        g_slowHeldView = reinterpret_cast<const void*>(slow->viewBegin);
+        g_slowPages.erase(slow);
+        lock.unlock();
+        ++g_slowHolds;
+        ::WaitForSingleObject(g_slowReleased, 30000);
+        DWORD old = 0;
+        ::VirtualProtect(reinterpret_cast<void*>(page), kPage, PAGE_READONLY, &old);
+        g_slowHeldView = nullptr;
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
     for (uintptr_t bad : g_badPages) {
         if (bad == page) {
             record->ExceptionCode = EXCEPTION_IN_PAGE_ERROR;
@@ -140,8 +164,14 @@ void* Watched(void* view, HANDLE mapping, DWORD offsetHigh, DWORD offsetLow, SIZ
     if (g_badMappings.count(mapping) && g_badOffset >= from && g_badOffset < from + static_cast<int64_t>(bytes)) {
         const uintptr_t page = (reinterpret_cast<uintptr_t>(view) + static_cast<uintptr_t>(g_badOffset - from)) & ~(kPage - 1);
         DWORD old = 0;
-        if (::VirtualProtect(reinterpret_cast<void*>(page), kPage, PAGE_NOACCESS, &old))
+        if (!::VirtualProtect(reinterpret_cast<void*>(page), kPage, PAGE_NOACCESS, &old))
+            return view;
+        if (g_badIsSlow) {
+            const uintptr_t begin = reinterpret_cast<uintptr_t>(view);
+            g_slowPages.push_back(SlowPage{page, begin, begin + bytes});
+        } else {
             g_badPages.push_back(page);
+        }
     }
     return view;
 }
@@ -272,6 +302,11 @@ LPVOID WINAPI FakeMapViewOfFileEx(HANDLE mapping, DWORD access, DWORD high, DWOR
 
 BOOL WINAPI FakeUnmapViewOfFile(LPCVOID view)
 {
+    if (view && view == g_slowHeldView.load()) {
+        // Left mapped, so the read that waits in it does not end the tests.
+        ++g_unmappedWhileRead;
+        return TRUE;
+    }
     {
         const OwnWork own;
         std::lock_guard<CLock> lock(g_watchMutex);
@@ -615,11 +650,47 @@ void SetBadSector(const std::string& path, int64_t offset)
     // First in line: the program's handler, there only while it reads, comes last.
     std::call_once(once, [] { g_real.AddVectoredExceptionHandler(1, AsInPageError); });
     std::lock_guard<CLock> lock(g_watchMutex);
+    g_badIsSlow = false;
     g_badPath = offset < 0 ? std::string() : path;
     g_badOffset = offset;
     g_badFiles.clear();
     g_badMappings.clear();
     g_badPages.clear();
+}
+
+void SetSlowSector(const std::string& path, int64_t offset)
+{
+    // Stopping lets go of a read still waiting.
+    if (offset < 0)
+        ::SetEvent(g_slowReleased);
+    else
+        ::ResetEvent(g_slowReleased);
+    SetBadSector(path, offset);
+    std::lock_guard<CLock> lock(g_watchMutex);
+    g_badIsSlow = offset >= 0;
+    g_slowPages.clear();
+    g_slowHolds = 0;
+    g_unmappedWhileRead = 0;
+}
+
+bool SlowSectorHeld()
+{
+    return g_slowHeldView.load() != nullptr;
+}
+
+void ReleaseSlowSector()
+{
+    ::SetEvent(g_slowReleased);
+}
+
+int SlowSectorHolds()
+{
+    return g_slowHolds;
+}
+
+int UnmappedWhileRead()
+{
+    return g_unmappedWhileRead;
 }
 
 void SetLargestView(SIZE_T bytes)

@@ -81,6 +81,17 @@ void HoldViews(bool held);
 // in-page error. -1 to stop.
 void SetBadSector(const std::string& path, int64_t offset);
 
+// The same bytes as SetBadSector names are slow instead: a read of their page through a
+// view waits until ReleaseSlowSector (30 s at most), then finds them. -1 to stop.
+void SetSlowSector(const std::string& path, int64_t offset);
+// A read waits on the slow sector now.
+bool SlowSectorHeld();
+void ReleaseSlowSector();
+// Reads that have waited on it, and views unmapped while a read waited in them (those
+// are left mapped), since it was set.
+int SlowSectorHolds();
+int UnmappedWhileRead();
+
 // Views of a file mapping larger than this cannot be mapped for lack of address space
 // (0: no limit).
 void SetLargestView(SIZE_T bytes);
