@@ -281,13 +281,12 @@ int64_t LoopSearch(const Byte* data, int64_t len, const Needle& needle)
 
 namespace {
 
-// Times the pair a, b of bytes follows each other in data[lo, hi).
-uint32_t CountAdjacent(const Byte* data, int64_t lo, int64_t hi, Byte a, Byte b)
+// Where two bytes that follow each other are counted: a slot holds several pairs, so
+// a pair's count is at least how often it occurs, and none means it never does.
+constexpr int kPairSlots = 4096;
+inline int PairSlot(Byte a, Byte b)
 {
-    uint32_t count = 0;
-    for (int64_t i = lo; i + 1 < hi; ++i)
-        count += data[i] == a && data[i + 1] == b;
-    return count;
+    return (a << 4 ^ b) & (kPairSlots - 1);
 }
 
 }  // namespace
@@ -309,10 +308,13 @@ bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
     // The candidates a pair gives in the stretch: counted for two bytes next to each
     // other, whose pairing single counts cannot tell (text never holds two spaces in a
     // row); estimated from the single counts for two apart.
+    uint16_t pairs[kPairSlots] = {};
+    for (int64_t i = adjacentLo; i + 1 < hi; ++i)
+        ++pairs[PairSlot(data[i], data[i + 1])];
     auto expected = [&](int32_t a, int32_t b) -> uint64_t {
         if (b == a + 1 || a == b + 1) {
             const int32_t first = std::min(a, b);
-            return scale * CountAdjacent(data, adjacentLo, hi, x[first], x[first + 1]);
+            return scale * pairs[PairSlot(x[first], x[first + 1])];
         }
         return uint64_t(count[x[a]]) * count[x[b]] / static_cast<uint64_t>(std::max<int64_t>(1, hi - lo));
     };
@@ -333,30 +335,13 @@ bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
         rare2 = rare1 + 1 < n ? rare1 + 1 : rare1 - 1;
     uint64_t best = expected(rare1, rare2);
 
-    // The neighbours whose rarer byte is rarest, a few of them, counted as pairs.
-    int32_t tried[kAdjacentTries];
-    int tries = 0;
-    for (int k = 0; k < kAdjacentTries && best > 0; ++k) {
-        int32_t pick = -1;
-        uint32_t bound = 0;
-        for (int32_t i = 0; i + 1 < n; ++i) {
-            const uint32_t b = std::min(count[x[i]], count[x[i + 1]]);
-            bool seen = false;
-            for (int t = 0; t < tries; ++t)
-                seen = seen || (x[tried[t]] == x[i] && x[tried[t] + 1] == x[i + 1]);
-            if (!seen && (pick < 0 || b < bound)) {
-                pick = i;
-                bound = b;
-            }
-        }
-        if (pick < 0 || scale * bound >= best)
-            break;
-        tried[tries++] = pick;
-        const uint64_t e = expected(pick, pick + 1);
+    // Or the neighbours that follow each other least often.
+    for (int32_t i = 0; i + 1 < n && best > 0; ++i) {
+        const uint64_t e = expected(i, i + 1);
         if (e < best) {
             best = e;
-            rare1 = pick;
-            rare2 = pick + 1;
+            rare1 = i;
+            rare2 = i + 1;
         }
     }
     if (best >= expected(needle.rare1, needle.rare2))

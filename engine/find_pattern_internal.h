@@ -42,12 +42,11 @@ int64_t TwoWayStretch(const Byte* data, int64_t len, const Needle& needle, int64
 // The two bytes of the pattern expected to give the fewest candidates in the data just
 // searched (before window start s of data[0, len)): the two rarest of different values
 // by the counts of its last kHistogramBytes bytes, rarer by the fixed ranking where
-// counts tie, or two neighbours, whose pairs are counted in the last kAdjacentBytes for
-// the kAdjacentTries most promising. True, with needle.rare1 and rare2 changed, when the
-// new pair is expected to give fewer candidates than the old.
+// counts tie, or the two neighbours that follow each other least often in its last
+// kAdjacentBytes. True, with needle.rare1 and rare2 changed, when the new pair is
+// expected to give fewer candidates than the old.
 constexpr int64_t kHistogramBytes = 16 << 10;
 constexpr int64_t kAdjacentBytes = 4 << 10;
-constexpr int kAdjacentTries = 4;
 bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s);
 
 // The vector searches. They need at least kMostVectorBytes window starts; needle's rare

@@ -11,8 +11,9 @@
 // the few candidates in full. The two are the rarest by a fixed ranking at first; when
 // candidates cost more than the scan, they are chosen again from the data just
 // searched, and where no pair is rarer, a stretch is tested on more of the pattern's
-// bytes, and searched by two-way where even those leave too many candidates. No load reaches outside the range: the last vector of the range
-// overlaps the one before it instead.
+// bytes, and searched by two-way where even those leave too many candidates. No load
+// reaches outside the range: the last vector of the range overlaps the one before it
+// instead.
 #pragma once
 
 #include "engine/find_pattern_internal.h"
@@ -31,6 +32,13 @@ namespace find_pattern_detail {
 // candidates, the rest of it by two-way.
 constexpr int64_t kMostWork = 64 << 10;
 constexpr int64_t kCandidateCost = 64;
+// Candidates the budget can afford may still cost more than the scan, where a rarer
+// pair would give fewer: after kReviewCandidates false ones closer than
+// kReviewSpacing window starts apart on average, the data is asked for a rarer pair;
+// each time it has none, it is asked again only after twice as many, up to kMostReview.
+constexpr int32_t kReviewCandidates = 256;
+constexpr int64_t kReviewSpacing = 1024;
+constexpr int32_t kMostReview = 64 << 10;
 constexpr int64_t kShortestStretch = 64 << 10;
 constexpr int64_t kLongestStretch = 8 << 20;
 constexpr int kWideBytes = 8;
@@ -134,17 +142,32 @@ struct Budget {
 
     int64_t left = kMostWork;
     int64_t paidTo;  // the window start up to which it was refilled
+    int32_t falseCandidates = 0;  // since reviewFrom
+    int64_t reviewFrom = paidTo;
+    int32_t reviewAt = kReviewCandidates;
 
     // False when paying for a false candidate at start leaves it overdrawn.
     bool Pay(int64_t start, int32_t compared)
     {
         left = std::min(kMostWork, left + (start - paidTo)) - kCandidateCost - compared;
         paidTo = start;
+        ++falseCandidates;
         return left >= 0;
+    }
+    // True when the false candidates up to start call for a review; counts afresh
+    // from there once there are enough of them.
+    bool ReviewDue(int64_t start)
+    {
+        if (falseCandidates < reviewAt)
+            return false;
+        const bool close = start - reviewFrom < reviewAt * kReviewSpacing;
+        falseCandidates = 0;
+        reviewFrom = start;
+        return close;
     }
 };
 
-enum class ScanEnd { Found, Overdrawn, Done };
+enum class ScanEnd { Found, Overdrawn, Review, Done };
 
 // Scans the window starts [*at, to) of data, to <= len - n + 1 with at least V::kWidth
 // window starts in the range, for the needle's bytes that filter tests, comparing the
@@ -191,6 +214,10 @@ ScanEnd Scan(const Byte* data, int64_t len, const Needle& needle, const Filter<V
                 *at = start + 1;
                 return ScanEnd::Overdrawn;
             }
+            if (budget.ReviewDue(start)) {
+                *at = start + 1;
+                return ScanEnd::Review;
+            }
         }
     }
 }
@@ -204,10 +231,16 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
     int64_t s = 0;  // the first window start not searched yet
     int64_t chosenAt = -kMostWork;  // where the data last chose the pair; the ranking may be undone at once
     int64_t stretch = kShortestStretch;
+    Budget budget(s);
     for (;;) {
-        Budget budget(s);
         const ScanEnd scan = Scan<V, 2>(data, len, needle, Filter<V, 2>(needle, {needle.rare1, needle.rare2}),
                                         &s, end, budget);
+        if (scan == ScanEnd::Review) {
+            // The same budget goes on: a review changes what is tested, not what it may cost.
+            const bool rarer = ChoosePairByData(needle, data, len, s);
+            budget.reviewAt = rarer ? kReviewCandidates : std::min(2 * budget.reviewAt, kMostReview);
+            continue;
+        }
         if (scan != ScanEnd::Overdrawn)
             return scan == ScanEnd::Found ? s : -1;
 
@@ -216,8 +249,10 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
             stretch = kShortestStretch;  // the last pair held as long as the last stretch lasted
         const bool recent = s - chosenAt < kMostWork;
         chosenAt = s;
-        if (!recent && ChoosePairByData(needle, data, len, s))
+        if (!recent && ChoosePairByData(needle, data, len, s)) {
+            budget = Budget(s);
             continue;
+        }
 
         // No pair is rare here: a stretch tested on more of the pattern's bytes, the
         // pair and others spread over the pattern.
@@ -227,6 +262,7 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
         for (int k = 2; k < kWideBytes; ++k)
             places[k] = static_cast<int32_t>(int64_t(needle.n - 1) * (k - 2) / (kWideBytes - 3));
         Budget wideBudget(s);
+        wideBudget.reviewAt = INT32_MAX;  // its bytes are chosen for the stretch
         const ScanEnd wide = Scan<V, kWideBytes>(data, len, needle, Filter<V, kWideBytes>(needle, places), &s,
                                                  to, wideBudget);
         if (wide == ScanEnd::Found)
@@ -240,6 +276,7 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
             return -1;
         ChoosePairByData(needle, data, len, s);
         chosenAt = s;
+        budget = Budget(s);
     }
 }
 

@@ -291,9 +291,9 @@ TEST_P(EveryPath, LongRangesAgreeWithReferenceSearch)
 }
 
 // Long ranges whose bytes are the pattern's own, as in binaries: erased flash (FF) with
-// islands, zero blocks between random ones, and zeros with bursts of near misses; the
-// budget of candidates runs out, the pair is chosen again from the data, and two-way
-// takes stretches. The range lies between two pages that cannot be read, and the
+// islands, zero blocks between random ones, zeros with bursts of near misses, and
+// UTF-16 text; the budget of candidates runs out or they come too often, the pair is
+// chosen again from the data, and two-way takes stretches. The range lies between two pages that cannot be read, and the
 // occurrence is planted before, in and after the stretches where the search changes
 // its way.
 TEST_P(EveryPath, RangesMadeOfThePatternsOwnBytes)
@@ -309,14 +309,25 @@ TEST_P(EveryPath, RangesMadeOfThePatternsOwnBytes)
     unsigned char* const data = pages + page + span - len;  // ends at the guard page
 
     std::mt19937 rng(5);
-    enum Shape { Flash, ZeroBlocks, Bursts };
-    for (Shape shape : {Flash, ZeroBlocks, Bursts}) {
+    enum Shape { Flash, ZeroBlocks, Bursts, Utf16 };
+    for (Shape shape : {Flash, ZeroBlocks, Bursts, Utf16}) {
         for (size_t n : {2u, 6u, 16u, 47u, 86u, 300u}) {
             const unsigned char fill = shape == Flash ? 0xFF : 0x00;
             Bytes pattern(n, fill);
             pattern[n / 2] = shape == Flash ? 0x00 : 0x41;
             std::memset(data, fill, len);
-            if (shape == ZeroBlocks) {
+            if (shape == Utf16) {
+                // Text of a few letters, each followed by 00; the pattern a slice of it
+                // with one letter made 00, so that two 00 follow each other where the
+                // text never has them. Candidates of the ranking's pair are frequent,
+                // but the budget affords them: the pair is reviewed mid-range.
+                for (size_t i = 0; i + 1 < len; i += 2) {
+                    data[i] = static_cast<unsigned char>("etaoin s"[rng() % 8]);
+                    data[i + 1] = 0x00;
+                }
+                std::memcpy(pattern.data(), data + 4096, n);
+                pattern[(n / 2) & ~size_t(1)] = 0x00;
+            } else if (shape == ZeroBlocks) {
                 for (size_t at = 0; at < len; at += 5 << 16) {  // every fifth 64 KiB random
                     for (size_t i = at; i < std::min(len, at + (1 << 16)); ++i)
                         data[i] = static_cast<unsigned char>(rng());
@@ -409,6 +420,22 @@ TEST(ChoosePairByData, TakesThePatternsBytesTheDataLacks)
     EXPECT_EQ(needle.rare1, 40);
     EXPECT_NE(pattern[static_cast<size_t>(needle.rare2)], 0x00);
     EXPECT_FALSE(ChoosePairByData(needle, data.data(), static_cast<int64_t>(data.size()), 90000));
+
+    // UTF-16 text never has two 00 in a row: of all the pattern's neighbours, the pair
+    // that holds them, wherever it lies in the pattern.
+    Bytes text;
+    for (int i = 0; i < 20000; ++i)
+        text.insert(text.end(), {static_cast<unsigned char>(" etaoinshrdlu"[i * 7 % 13]), 0x00});
+    const char* words = "the shore ahead";
+    Bytes utf16;
+    for (const char* c = words; *c; ++c)
+        utf16.insert(utf16.end(), {static_cast<unsigned char>(*c), 0x00});
+    utf16[24] = 0x00;  // the 'e' of "ahead"
+    BuildShiftTable(utf16.data(), static_cast<int32_t>(utf16.size()), table);
+    Needle words16{utf16.data(), table, static_cast<int32_t>(utf16.size()), 0, 2, {}};
+    ASSERT_TRUE(ChoosePairByData(words16, text.data(), static_cast<int64_t>(text.size()), 30000));
+    EXPECT_EQ(words16.rare1, 23);
+    EXPECT_EQ(words16.rare2, 24);
 }
 
 // Without vector instructions, ranges of a few hundred KiB and more are searched by
