@@ -34,8 +34,10 @@ constexpr int64_t kMostWork = 64 << 10;
 constexpr int64_t kCandidateCost = 64;
 // Candidates the budget can afford may still cost more than the scan, where a rarer
 // pair would give fewer: after kReviewCandidates false ones closer than
-// kReviewSpacing window starts apart on average, the data is asked for a rarer pair;
-// each time it has none, it is asked again only after twice as many, up to kMostReview.
+// kReviewSpacing window starts apart on average, the data is asked for a rarer pair,
+// and again after twice as many each time, up to kMostReview: where the data's make-up
+// changes every few KiB (executables), the pair chosen from the last few KiB may be no
+// better further on, and reviews would cost more than they save.
 constexpr int32_t kReviewCandidates = 256;
 constexpr int64_t kReviewSpacing = 1024;
 constexpr int32_t kMostReview = 64 << 10;
@@ -237,8 +239,8 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
                                         &s, end, budget);
         if (scan == ScanEnd::Review) {
             // The same budget goes on: a review changes what is tested, not what it may cost.
-            const bool rarer = ChoosePairByData(needle, data, len, s);
-            budget.reviewAt = rarer ? kReviewCandidates : std::min(2 * budget.reviewAt, kMostReview);
+            ChoosePairByData(needle, data, len, s);
+            budget.reviewAt = std::min(2 * budget.reviewAt, kMostReview);
             continue;
         }
         if (scan != ScanEnd::Overdrawn)
