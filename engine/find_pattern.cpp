@@ -297,9 +297,21 @@ bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
     const int64_t lo = std::max<int64_t>(0, hi - kHistogramBytes);
     const int64_t adjacentLo = std::max(lo, hi - kAdjacentBytes);
     const uint64_t scale = kHistogramBytes / kAdjacentBytes;
-    uint32_t count[256] = {};
-    for (int64_t i = lo; i < hi; ++i)
-        ++count[data[i]];
+    // Counted in several tables at once and added up after: data made of one byte
+    // (zeros) would otherwise wait on each count before the next.
+    uint32_t counts[4][256] = {};
+    int64_t i = lo;
+    for (; i + 4 <= hi; i += 4) {
+        ++counts[0][data[i]];
+        ++counts[1][data[i + 1]];
+        ++counts[2][data[i + 2]];
+        ++counts[3][data[i + 3]];
+    }
+    for (; i < hi; ++i)
+        ++counts[0][data[i]];
+    uint32_t count[256];
+    for (int b = 0; b < 256; ++b)
+        count[b] = counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
     const Byte* const x = needle.bytes;
     const int32_t n = needle.n;
     auto rarer = [&](int32_t a, int32_t b) {
@@ -308,13 +320,18 @@ bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
     // The candidates a pair gives in the stretch: counted for two bytes next to each
     // other, whose pairing single counts cannot tell (text never holds two spaces in a
     // row); estimated from the single counts for two apart.
-    uint16_t pairs[kPairSlots] = {};
-    for (int64_t i = adjacentLo; i + 1 < hi; ++i)
-        ++pairs[PairSlot(data[i], data[i + 1])];
+    uint16_t pairs[2][kPairSlots] = {};
+    for (i = adjacentLo; i + 2 < hi; i += 2) {
+        ++pairs[0][PairSlot(data[i], data[i + 1])];
+        ++pairs[1][PairSlot(data[i + 1], data[i + 2])];
+    }
+    if (i + 1 < hi)
+        ++pairs[0][PairSlot(data[i], data[i + 1])];
     auto expected = [&](int32_t a, int32_t b) -> uint64_t {
         if (b == a + 1 || a == b + 1) {
             const int32_t first = std::min(a, b);
-            return scale * pairs[PairSlot(x[first], x[first + 1])];
+            const int slot = PairSlot(x[first], x[first + 1]);
+            return scale * (uint64_t{pairs[0][slot]} + pairs[1][slot]);
         }
         return uint64_t(count[x[a]]) * count[x[b]] / static_cast<uint64_t>(std::max<int64_t>(1, hi - lo));
     };
