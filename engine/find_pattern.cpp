@@ -277,28 +277,12 @@ int64_t LoopSearch(const Byte* data, int64_t len, const Needle& needle)
     return SEARCH_NOT_FOUND;
 }
 
-}  // namespace
+// Each counting loop below spreads its counts over several tables, added up after: in
+// data made of one byte (zeros) each count would otherwise wait on the one before.
 
-namespace {
-
-// Where two bytes that follow each other are counted: a slot holds several pairs, so
-// a pair's count is at least how often it occurs, and none means it never does.
-constexpr int kPairSlots = 4096;
-inline int PairSlot(Byte a, Byte b)
+// How often each byte value occurs in data[lo, hi).
+void CountBytes(const Byte* data, int64_t lo, int64_t hi, uint32_t (&count)[256])
 {
-    return (a << 4 ^ b) & (kPairSlots - 1);
-}
-
-}  // namespace
-
-bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
-{
-    const int64_t hi = std::min(len, s + needle.n);
-    const int64_t lo = std::max<int64_t>(0, hi - kHistogramBytes);
-    const int64_t adjacentLo = std::max(lo, hi - kAdjacentBytes);
-    const uint64_t scale = kHistogramBytes / kAdjacentBytes;
-    // Counted in several tables at once and added up after: data made of one byte
-    // (zeros) would otherwise wait on each count before the next.
     uint32_t counts[4][256] = {};
     int64_t i = lo;
     for (; i + 4 <= hi; i += 4) {
@@ -309,9 +293,48 @@ bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
     }
     for (; i < hi; ++i)
         ++counts[0][data[i]];
-    uint32_t count[256];
     for (int b = 0; b < 256; ++b)
         count[b] = counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
+}
+
+// How often two bytes follow each other in data[lo, hi), for every pair at once. A slot
+// holds several pairs, so a pair's count is at least how often it occurs, and none means
+// it never does.
+class PairCounts {
+public:
+    PairCounts(const Byte* data, int64_t lo, int64_t hi)
+    {
+        int64_t i = lo;
+        for (; i + 2 < hi; i += 2) {
+            ++m_slots[0][Slot(data[i], data[i + 1])];
+            ++m_slots[1][Slot(data[i + 1], data[i + 2])];
+        }
+        if (i + 1 < hi)
+            ++m_slots[0][Slot(data[i], data[i + 1])];
+    }
+    uint32_t Of(Byte a, Byte b) const
+    {
+        const int slot = Slot(a, b);
+        return uint32_t{m_slots[0][slot]} + m_slots[1][slot];
+    }
+
+private:
+    static constexpr int kSlots = 4096;
+    static int Slot(Byte a, Byte b) { return (a << 4 ^ b) & (kSlots - 1); }
+
+    uint16_t m_slots[2][kSlots] = {};
+};
+
+}  // namespace
+
+bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
+{
+    const int64_t hi = std::min(len, s + needle.n);
+    const int64_t lo = std::max<int64_t>(0, hi - kHistogramBytes);
+    const int64_t adjacentLo = std::max(lo, hi - kAdjacentBytes);
+    const uint64_t scale = kHistogramBytes / kAdjacentBytes;
+    uint32_t count[256];
+    CountBytes(data, lo, hi, count);
     const Byte* const x = needle.bytes;
     const int32_t n = needle.n;
     auto rarer = [&](int32_t a, int32_t b) {
@@ -320,18 +343,11 @@ bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
     // The candidates a pair gives in the stretch: counted for two bytes next to each
     // other, whose pairing single counts cannot tell (text never holds two spaces in a
     // row); estimated from the single counts for two apart.
-    uint16_t pairs[2][kPairSlots] = {};
-    for (i = adjacentLo; i + 2 < hi; i += 2) {
-        ++pairs[0][PairSlot(data[i], data[i + 1])];
-        ++pairs[1][PairSlot(data[i + 1], data[i + 2])];
-    }
-    if (i + 1 < hi)
-        ++pairs[0][PairSlot(data[i], data[i + 1])];
+    const PairCounts pairs(data, adjacentLo, hi);
     auto expected = [&](int32_t a, int32_t b) -> uint64_t {
         if (b == a + 1 || a == b + 1) {
             const int32_t first = std::min(a, b);
-            const int slot = PairSlot(x[first], x[first + 1]);
-            return scale * (uint64_t{pairs[0][slot]} + pairs[1][slot]);
+            return scale * pairs.Of(x[first], x[first + 1]);
         }
         return uint64_t(count[x[a]]) * count[x[b]] / static_cast<uint64_t>(std::max<int64_t>(1, hi - lo));
     };
