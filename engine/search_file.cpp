@@ -186,45 +186,74 @@ struct PageToucher {
     void operator()() { ReadGuarded(view, static_cast<size_t>(bytes), Run, this); }
 };
 
+constexpr int32_t kMostSteps = static_cast<int32_t>(kSearchViewBytes / kSearchStepBytes);
+static_assert(kSearchStepBytes % kTouchChunkBytes == 0 && kTouchChunkBytes % kViewAlignment == 0,
+              "steps and chunks start where views may start");
 static_assert(kSearchViewBytes / kTouchChunkBytes <= 64, "a view's chunks are counted in 64 bits");
 
-// Which chunks of a view are taken and which are brought in.
-struct Arrival {
+// A step's result before anybody has searched it.
+constexpr int64_t kNotSearched = -100;
+
+// The work on one view: its chunks brought in and its steps searched, each taken in
+// turn by whoever is free, and what each step found. Under the lock.
+struct ViewSteps {
     const unsigned char* view = nullptr;
     int64_t bytes = 0;
-    int32_t chunks = 0;
-    std::atomic<int32_t> next{0};  // the next chunk nobody has taken
-    uint64_t in = 0;               // a bit per chunk brought in (or given up on), under the lock
+    int64_t start = 0;  // the first window start to search, from the view's start
+    int32_t carry = 0;
+    int32_t steps = 0, chunks = 0;
+    int32_t nextStep = 0, nextChunk = 0;  // the first nobody has taken
+    uint64_t in = 0;                      // a bit per chunk brought in (or given up on)
+    // The first step that found an occurrence, failed or was given up: none after it
+    // need be searched.
+    int32_t decided = kMostSteps;
+    int64_t found[kMostSteps] = {};  // from the view's start
 
-    void Reset(const unsigned char* v, int64_t b)
+    void Reset(const MappedPart& part, int32_t n)
     {
-        view = v;
-        bytes = b;
-        chunks = v ? static_cast<int32_t>((b + kTouchChunkBytes - 1) / kTouchChunkBytes) : 0;
-        next = 0;
+        view = part.view.Get();
+        bytes = part.bytes;
+        start = part.start - part.base;
+        carry = std::max(n - 1, 0);
+        steps = view ? static_cast<int32_t>((bytes + kSearchStepBytes - 1) / kSearchStepBytes) : 0;
+        chunks = view ? static_cast<int32_t>((bytes + kTouchChunkBytes - 1) / kTouchChunkBytes) : 0;
+        nextStep = nextChunk = 0;
         in = 0;
+        decided = kMostSteps;
+        std::fill(std::begin(found), std::end(found), kNotSearched);
     }
+    // The bytes step i reads: its window starts and the n - 1 bytes after the last.
+    int64_t From(int32_t i) const { return std::max(start, i * kSearchStepBytes); }
+    int64_t End(int32_t i) const { return std::min(bytes, (i + 1) * kSearchStepBytes + carry); }
+    // Steps that still matter.
+    int32_t Needed() const { return std::min(steps, decided); }
     // Bytes from the view's start whose chunks are all in.
     int64_t Prefix() const
     {
         const int32_t whole = ~in ? __builtin_ctzll(~in) : 64;
         return std::min(bytes, whole * kTouchChunkBytes);
     }
-    bool Untaken() const { return next.load() < chunks; }
+    bool StepReady() const { return nextStep < Needed() && Prefix() >= End(nextStep); }
+    bool ChunkNeeded() const { return nextChunk < chunks && Needed() > 0 && nextChunk * kTouchChunkBytes < End(Needed() - 1); }
+    bool WorkLeft() const { return StepReady() || ChunkNeeded(); }
+    bool AllTaken() const { return nextStep >= Needed(); }
 };
 
-// Maps the views of a plan on a helper thread, one ahead of the search, and brings
-// their pages in: the search of a cached file then runs at memory speed. A view is
-// handed to the search as soon as it is mapped, and searched as its pages come in; a
-// search that has a thread of its own (no waiting call) helps bring them in, so both
-// processors fault pages in where there is nothing to search yet. At most two views are
-// mapped at a time: the one searched and the next. When no thread can be started,
-// Running is false and the caller maps the views itself.
+// Maps the views of a plan on a helper thread, one ahead of the search, and works on
+// them with it: a view is handed to the search as soon as it is mapped. Its pages are
+// brought in chunk by chunk, in turn, so a disk sees one stream read in order; a step is
+// searched as soon as its chunks are all in. The helper and a search that has a thread
+// of its own (no waiting call; the dialog's thread only waits) take whichever is ready,
+// a step first: a cached file is searched by both processors at memory speed. The
+// helper moves on to the next view once the steps of this one are all taken. At most
+// two views are mapped at a time: the one searched and the next. When no thread can be
+// started, Running is false and the caller maps and searches the views itself.
 class ViewsAhead {
 public:
-    ViewsAhead(HANDLE mapping, const ViewPlan& plan, const std::atomic<bool>* searchStop,
-               const std::function<void()>& waiting)
-        : m_mapping(mapping), m_plan(plan), m_searchStop(searchStop), m_waiting(waiting)
+    ViewsAhead(HANDLE mapping, const ViewPlan& plan, const PatternBytes& pattern, const int32_t* table,
+               const std::atomic<bool>* searchStop, const std::function<void()>& waiting)
+        : m_mapping(mapping), m_plan(plan), m_pattern(pattern), m_table(table), m_searchStop(searchStop),
+          m_waiting(waiting)
     {
         m_thread.Start<ViewsAhead, &ViewsAhead::Run>(this);
     }
@@ -250,37 +279,48 @@ public:
 
     bool Running() const { return m_thread.Running(); }
 
-    // The next view of the plan, mapped, its pages maybe not in yet (BroughtIn); no view
-    // when it could not be mapped, or when the search is stopped meanwhile. While it
-    // waits, calls waiting every so often.
+    // The next view of the plan, mapped; no view when it could not be mapped, or when the
+    // search is stopped meanwhile. While it waits, calls waiting every so often.
     MappedPart Next(const std::function<void()>& waiting)
     {
         std::unique_lock<CLock> lock(m_lock);
         if (!WaitCallingBack(m_changed, lock, [this] { return m_full; }, waiting, m_searchStop))
             return MappedPart{};
         m_full = false;
-        m_current = &m_arrivals[m_taken++ % 2];
+        m_current = &m_views[m_taken++ % 2];
         m_changed.NotifyAll();
         return std::move(m_ready);
     }
 
-    // How many bytes from the start of the view Next handed out last are in, once that is
-    // at least from + least or the whole view; -1 when the search is stopped meanwhile.
-    int64_t BroughtIn(int64_t from, int64_t least, const std::function<void()>& waiting)
+    // The first occurrence in the view Next handed out last, from the view's start, once
+    // the steps before it are searched; SEARCH_NOT_FOUND, SEARCH_OPEN_FAILED, or
+    // SEARCH_STOPPED when the search is stopped meanwhile. Without a waiting call, works
+    // on the view itself, and on the next while the helper ends this one.
+    int64_t Searched(const std::function<void()>& waiting)
     {
-        const bool help = !waiting;
-        Arrival& a = *m_current;
+        ViewSteps& s = *m_current;
+        ViewSteps& next = m_views[m_taken % 2];
         std::unique_lock<CLock> lock(m_lock);
+        int32_t i = 0;
+        const auto known = [&s, &i] {
+            while (i < s.steps && s.found[i] == SEARCH_NOT_FOUND)
+                ++i;
+            return i == s.steps || s.found[i] != kNotSearched;
+        };
+        // The next view stays mapped until the search has taken it off the helper.
+        const auto work = [&]() -> ViewSteps* {
+            if (waiting)
+                return nullptr;
+            if (s.WorkLeft())
+                return &s;
+            return m_full && next.WorkLeft() ? &next : nullptr;
+        };
         for (;;) {
-            const auto enough = [&a, from, least] { return a.Prefix() == a.bytes || a.Prefix() - from >= least; };
-            if (!WaitCallingBack(m_changed, lock, [&] { return enough() || (help && a.Untaken()); }, waiting,
-                                 m_searchStop))
-                return -1;
-            if (enough())
-                return a.Prefix();
-            lock.unlock();
-            BringIn(a, m_searchStop);
-            lock.lock();
+            if (!WaitCallingBack(m_changed, lock, [&] { return known() || work(); }, waiting, m_searchStop))
+                return SEARCH_STOPPED;
+            if (known())
+                return i == s.steps ? SEARCH_NOT_FOUND : s.found[i];
+            Work(*work(), lock, m_searchStop);
         }
     }
 
@@ -288,60 +328,80 @@ private:
     void Run()
     {
         for (int32_t seq = 0;; ++seq) {
-            {
-                std::unique_lock<CLock> lock(m_lock);
-                m_changed.Wait(lock, [this] { return !m_full || m_stop; });
-                if (m_stop)
-                    return;
-            }
+            std::unique_lock<CLock> lock(m_lock);
+            m_changed.Wait(lock, [this] { return !m_full || m_stop; });
+            if (m_stop)
+                return;
+            lock.unlock();
             MappedPart part = MapPart(m_mapping, m_plan);
             const bool end = part.last || !part.view.Get();
             // The search took the view before last off this slot before it took the last.
-            Arrival& a = m_arrivals[seq % 2];
-            {
-                std::lock_guard<CLock> lock(m_lock);
-                if (m_stop)
-                    return;
-                a.Reset(part.view.Get(), part.bytes);
-                m_ready = std::move(part);
-                m_full = true;
-            }
-            m_changed.NotifyAll();
-            BringIn(a, &m_quit);
-            if (end)
+            ViewSteps& s = m_views[seq % 2];
+            lock.lock();
+            if (m_stop)
                 return;
+            s.Reset(part, m_pattern.n);
+            m_ready = std::move(part);
+            m_full = true;
+            m_changed.NotifyAll();
+            for (;;) {
+                m_changed.Wait(lock, [&s, this] { return s.WorkLeft() || s.AllTaken() || m_stop; });
+                if (m_stop || s.AllTaken())
+                    break;
+                Work(s, lock, &m_quit);
+            }
+            if (m_stop || end || s.decided < s.steps)
+                return;
+            lock.unlock();
             m_plan.Advance();
         }
     }
 
-    // Brings in the chunks of a view nobody has taken yet, one after another.
-    void BringIn(Arrival& a, const std::atomic<bool>* quit)
+    // Takes what is ready in the view, a step before a chunk, and does it without the
+    // lock. Given up once *quit holds.
+    void Work(ViewSteps& s, std::unique_lock<CLock>& lock, const std::atomic<bool>* quit)
     {
-        for (int32_t i; (i = a.next.fetch_add(1)) < a.chunks;) {
-            const int64_t at = i * kTouchChunkBytes;
-            PageToucher{a.view + at, std::min(kTouchChunkBytes, a.bytes - at), quit}();
-            {
-                std::lock_guard<CLock> lock(m_lock);
-                a.in |= uint64_t{1} << i;
+        if (s.StepReady()) {
+            const int32_t i = s.nextStep++;
+            const int64_t from = s.From(i), end = s.End(i);
+            lock.unlock();
+            int64_t found = SEARCH_STOPPED;
+            if (!quit || !quit->load()) {
+                found = FindReadable(s.view + from, end - from, m_pattern, m_table);
+                if (found >= 0)
+                    found += from;
             }
-            m_changed.NotifyAll();
+            lock.lock();
+            s.found[i] = found;
+            if (found != SEARCH_NOT_FOUND)
+                s.decided = std::min(s.decided, i);
+        } else {
+            const int32_t i = s.nextChunk++;
+            const int64_t at = i * kTouchChunkBytes;
+            lock.unlock();
+            PageToucher{s.view + at, std::min(kTouchChunkBytes, s.bytes - at), quit}();
+            lock.lock();
+            s.in |= uint64_t{1} << i;
         }
+        m_changed.NotifyAll();
     }
 
     HANDLE m_mapping;
     ViewPlan m_plan;
+    const PatternBytes& m_pattern;
+    const int32_t* m_table;
     const std::atomic<bool>* m_searchStop;
     const std::function<void()>& m_waiting;
-    std::atomic<bool> m_quit{false};  // the search is over: stop bringing pages in
+    std::atomic<bool> m_quit{false};  // the search is over: stop working
     CLock m_lock;
     CCondition m_changed;
     bool m_full = false;  // m_ready holds the next view, or its failure
     bool m_stop = false;
     MappedPart m_ready;
     // The views handed out take turns on two slots: the search's and the helper's next.
-    Arrival m_arrivals[2];
+    ViewSteps m_views[2];
     int32_t m_taken = 0;
-    Arrival* m_current = nullptr;
+    ViewSteps* m_current = nullptr;
     CThread m_thread;  // last: joined before the rest goes
 };
 
@@ -508,36 +568,30 @@ int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
     BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
     ViewPlan plan(length, m_pattern.n);
     // Declared before the helper, so it is unmapped after the helper has ended: the
-    // helper may still be bringing in its pages when the search is over.
+    // helper may still be reading it when the search is over.
     MappedPart part;
-    // A helper maps ahead only where there is more than one view.
+    // A helper only where it has a view or a step to take.
     std::optional<ViewsAhead> ahead;
-    if (!plan.Last())
-        ahead.emplace(mapping, plan, m_stop, m_betweenViews);
+    if (!plan.Last() || length > kSearchStepBytes)
+        ahead.emplace(mapping, plan, m_pattern, m_table, m_stop, m_betweenViews);
     const bool helped = ahead && ahead->Running();
-    const int64_t carry = std::max(m_pattern.n - 1, 0);
     for (;;) {
         part = helped ? ahead->Next(m_betweenViews) : MapPart(mapping, plan);
         if (!part.view.Get())
             return Stopped() ? SEARCH_STOPPED : SEARCH_OPEN_FAILED;
-        // Window starts from here on in the view are still to be searched, in the bytes
-        // in so far; an occurrence that reaches past them is found in the next step.
-        for (int64_t from = part.start - part.base;;) {
-            const int64_t in = helped ? ahead->BroughtIn(from, std::max(kSearchStepBytes, carry + 1), m_betweenViews)
-                                      : part.bytes;
-            if (in < 0)
-                return SEARCH_STOPPED;
-            const int64_t found = FindReadable(part.view.Get() + from, in - from, m_pattern, m_table);
+        int64_t found;
+        if (helped) {
+            found = ahead->Searched(m_betweenViews);
+        } else {
+            const int64_t from = part.start - part.base;
+            found = FindReadable(part.view.Get() + from, part.bytes - from, m_pattern, m_table);
             if (found >= 0)
-                return part.base + from + found;
-            if (found == SEARCH_OPEN_FAILED)
-                return found;
-            if (in == part.bytes)
-                break;
-            if (Stopped())
-                return SEARCH_STOPPED;
-            from = in - carry;
+                found += from;
         }
+        if (found >= 0)
+            return part.base + found;
+        if (found != SEARCH_NOT_FOUND)
+            return found;
         if (part.last)
             return SEARCH_NOT_FOUND;
         part.view.Unmap();

@@ -28,12 +28,12 @@ constexpr int64_t kSearchViewBytes = 128 << 20;
 // Where address space is short a view is mapped smaller, down to this.
 constexpr int64_t kSmallestViewBytes = 4 << 20;
 
-// A view's pages are brought in ahead of the search by a helper thread, and by the
-// search itself while it waits for them, in chunks of this many bytes taken in turn: as
-// many as the system's page tables cover in one, so two threads never fault pages into
-// the same one at once. The search goes on through a view as its chunks come in, at
-// least kSearchStepBytes at a time (or to the view's end): each search has its set-up
-// cost.
+// A view's pages are brought in by a helper thread and by the search (where it has a
+// thread of its own), in chunks of this many bytes taken in turn: as many as one of the
+// system's page tables covers, so two threads never fault pages into the same one, and
+// a disk is read in order. The view is searched in steps of kSearchStepBytes of window
+// starts, each as soon as its chunks are in, by whichever of them is free: each search
+// has its set-up cost.
 constexpr int64_t kTouchChunkBytes = 2 << 20;
 constexpr int64_t kSearchStepBytes = 16 << 20;
 

@@ -202,45 +202,93 @@ protected:
     std::string file = dir / "large.bin";
 };
 
-TEST_F(LargeFileTest, OccurrenceStraddlingTwoViewsIsFound)
+// The two ways a file's views are searched: on the dialog's thread, which only waits
+// while the helper searches, and on a thread of its own, which searches the views' steps
+// with the helper.
+int64_t WhileWaiting(const std::string& path)
 {
-    MakeSparseFile(file, 3 * kSearchViewBytes);
-    const int64_t at = kSearchViewBytes - 1;  // 'A' ends the first view, 'B' starts the next
-    WriteBytesAt(file, at, BytesOf("AB"));
-    EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), at);
+    return SearchFile(path.c_str(), kAB, 2);
 }
 
-TEST_F(LargeFileTest, LowestOffsetWinsAcrossViews)
+int64_t OnAThreadOfItsOwn(const std::string& path)
+{
+    int32_t table[256];
+    FileSearcher searcher(table);
+    return searcher.Search(path.c_str(), kAB, 2);
+}
+
+using SearchWay = int64_t (*)(const std::string&);
+const SearchWay kBothWays[] = {WhileWaiting, OnAThreadOfItsOwn};
+
+TEST_F(LargeFileTest, OccurrenceStraddlingTwoStepsOrViewsIsFound)
+{
+    MakeSparseFile(file, 3 * kSearchViewBytes);
+    // 'A' ends a step or view, 'B' starts the next.
+    for (const int64_t at : {kSearchStepBytes - 1, kSearchViewBytes - 1}) {
+        WriteBytesAt(file, at, BytesOf("AB"));
+        for (SearchWay search : kBothWays)
+            EXPECT_EQ(search(file), at) << (search == WhileWaiting);
+        WriteBytesAt(file, at, BytesOf("ab"));
+    }
+}
+
+TEST_F(LargeFileTest, LowestOffsetWinsAcrossStepsAndViews)
 {
     MakeSparseFile(file, 3 * kSearchViewBytes);
     WriteBytesAt(file, 2 * kSearchViewBytes + 5, BytesOf("AB"));
     WriteBytesAt(file, kSearchViewBytes + 7, BytesOf("AB"));
-    EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), kSearchViewBytes + 7);
+    for (SearchWay search : kBothWays)
+        EXPECT_EQ(search(file), kSearchViewBytes + 7) << (search == WhileWaiting);
+    WriteBytesAt(file, 5 * kSearchStepBytes + 3, BytesOf("AB"));
+    WriteBytesAt(file, kSearchStepBytes + 9, BytesOf("AB"));
+    for (SearchWay search : kBothWays)
+        EXPECT_EQ(search(file), kSearchStepBytes + 9) << (search == WhileWaiting);
 }
 
-// A view is searched as its pages come in, in steps that end where the pages in so far
-// end; meanwhile the helper may still be reading a page further on (here a slow one, so
-// the first step ends before it whatever the machine's speed). An occurrence across the
-// end of a step is found by the next; one found before the helper has left the view
-// leaves the view mapped until it has.
-TEST_F(LargeFileTest, ViewIsSearchedAsItsPagesComeIn)
+// A step held back (here by a slow page, read first in the step) does not let the
+// occurrence the other thread finds in a later step win: the answer waits for it. The
+// helper takes the first step as soon as it has mapped the view, so it is the one held
+// as a rule; the pause before the page is let go gives the search its chance to find
+// the later occurrence first.
+TEST_F(LargeFileTest, StepHeldBackKeepsTheLowestOffset)
 {
-    const int64_t slow = kSearchStepBytes;  // the first page of a chunk
-    for (const int64_t occurrence : {int64_t{1} << 20, slow - 1}) {
-        MakeSparseFile(file, 2 * kSearchViewBytes);
-        WriteBytesAt(file, occurrence, BytesOf("AB"));
-        faults::SetSlowSector(file, slow);
-        int32_t table[256];
-        FileSearcher searcher(table);
-        searcher.SetBetweenViews([] {
-            if (faults::SlowSectorHeld())
-                faults::ReleaseSlowSector();
-        });
-        EXPECT_EQ(searcher.Search(file.c_str(), kAB, 2), occurrence);
-        EXPECT_EQ(faults::SlowSectorHolds(), 1) << occurrence << ": setup: the slow page was never waited on";
-        EXPECT_EQ(faults::UnmappedWhileRead(), 0) << occurrence;
-        faults::SetSlowSector(file, -1);
-    }
+    MakeSparseFile(file, 2 * kSearchViewBytes);
+    WriteBytesAt(file, 1 << 20, BytesOf("AB"));
+    WriteBytesAt(file, 5 * kSearchStepBytes + 7, BytesOf("AB"));
+    faults::SetSlowSector(file, 4096);
+    std::thread release([] {
+        while (!faults::SlowSectorHeld())
+            ::Sleep(1);
+        ::Sleep(100);
+        faults::ReleaseSlowSector();
+    });
+    EXPECT_EQ(OnAThreadOfItsOwn(file), 1 << 20);
+    release.join();
+    EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on";
+    faults::SetSlowSector(file, -1);
+}
+
+// A search stopped while the helper reads a page of the view (a slow one, so the stop
+// comes while it waits) ends, and the view stays mapped until the helper has left it.
+TEST_F(LargeFileTest, SearchStoppedWhileTheHelperReadsLeavesTheViewMappedUntilItHasLeft)
+{
+    MakeSparseFile(file, 2 * kSearchViewBytes);
+    faults::SetSlowSector(file, kSearchStepBytes + 4096);
+    std::atomic<bool> stop{false};
+    int32_t table[256];
+    FileSearcher searcher(table);
+    searcher.SetStop(&stop);
+    searcher.SetBetweenViews([&stop] {
+        if (!faults::SlowSectorHeld())
+            return;
+        if (stop)
+            faults::ReleaseSlowSector();
+        stop = true;
+    });
+    EXPECT_EQ(searcher.Search(file.c_str(), kAB, 2), SEARCH_STOPPED);
+    EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on";
+    EXPECT_EQ(faults::UnmappedWhileRead(), 0);
+    faults::SetSlowSector(file, -1);
 }
 
 // A sector that cannot be read (made so through the test's seam: Wine has no bad
@@ -267,7 +315,9 @@ TEST_F(LargeFileTest, UnreadableSectorFailsTheSearchOnlyWhereItMustBeRead)
         MakeSparseFile(file, c.size);
         WriteBytesAt(file, c.occurrence, BytesOf("AB"));
         faults::SetBadSector(file, c.bad);
-        EXPECT_EQ(SearchFile(file.c_str(), kAB, 2), c.expected) << c.size << " " << c.occurrence << " " << c.bad;
+        for (SearchWay search : kBothWays)
+            EXPECT_EQ(search(file), c.expected)
+                << c.size << " " << c.occurrence << " " << c.bad << " " << (search == WhileWaiting);
         faults::SetBadSector(file, -1);
     }
 }
