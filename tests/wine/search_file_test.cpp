@@ -245,16 +245,17 @@ TEST_F(LargeFileTest, LowestOffsetWinsAcrossStepsAndViews)
         EXPECT_EQ(search(file), kSearchStepBytes + 9) << (search == WhileWaiting);
 }
 
-// A step held back (here by a slow page, read first in the step) does not let the
-// occurrence the other thread finds in a later step win: the answer waits for it. The
-// helper takes the first step as soon as it has mapped the view, so it is the one held
-// as a rule; the pause before the page is let go gives the search its chance to find
-// the later occurrence first.
+// The answer waits for every step before the one that found something. The slow page
+// holds the view's first chunk, so no step can be searched until it is let go; meanwhile
+// the other thread brings in the rest. Then the helper, which holds the first chunk,
+// takes the first step, whose occurrence lies at its end, while the other thread finds
+// the one at the start of the second step at once.
 TEST_F(LargeFileTest, StepHeldBackKeepsTheLowestOffset)
 {
     MakeSparseFile(file, 2 * kSearchViewBytes);
-    WriteBytesAt(file, 1 << 20, BytesOf("AB"));
-    WriteBytesAt(file, 5 * kSearchStepBytes + 7, BytesOf("AB"));
+    const int64_t first = kSearchStepBytes - 2, second = kSearchStepBytes + 7;
+    WriteBytesAt(file, first, BytesOf("AB"));
+    WriteBytesAt(file, second, BytesOf("AB"));
     faults::SetSlowSector(file, 4096);
     std::thread release([] {
         while (!faults::SlowSectorHeld())
@@ -262,7 +263,7 @@ TEST_F(LargeFileTest, StepHeldBackKeepsTheLowestOffset)
         ::Sleep(100);
         faults::ReleaseSlowSector();
     });
-    EXPECT_EQ(OnAThreadOfItsOwn(file), 1 << 20);
+    EXPECT_EQ(OnAThreadOfItsOwn(file), first);
     release.join();
     EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on";
     faults::SetSlowSector(file, -1);
