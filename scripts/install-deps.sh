@@ -22,8 +22,21 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync serves an index that fails its checksum; apt keeps the
+  # old one, so the 32-bit and 64-bit lists of the same suite can disagree.
+  updated=no
+  for attempt in 1 2 3; do
+    if apt-get update -qq; then updated=yes; break; fi
+    sleep $((attempt * 5))
+  done
+  install=(apt-get install -y -qq --no-install-recommends)
+  if ! DEBIAN_FRONTEND=noninteractive "${install[@]}" "${missing[@]}"; then
+    [ "$updated" = yes ] && exit 1
+    # Wine's 32-bit libraries must match the 64-bit ones version for version: take
+    # both from the release's own suite, whose lists were read whole.
+    echo "Some package lists could not be read; installing from the release's own suite" >&2
+    DEBIAN_FRONTEND=noninteractive "${install[@]}" -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" "${missing[@]}"
+  fi
 fi
 
 # The program's texts are written for code page 936; Wine takes it from the locale.
