@@ -4,6 +4,7 @@
 #include "engine/find_pattern_internal.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -325,9 +326,51 @@ private:
     uint16_t m_slots[2][kSlots] = {};
 };
 
+// The byte of the pattern that most often differs from the data where the needle's pair
+// matches, in the last kThirdSamples windows of data[lo, hi) that hold the pair; the
+// farthest from the pair where counts tie, -1 where no window holds it. Bytes of the
+// same value are not alike here: in tables and code a byte's place in a record decides
+// what it holds. Of a pattern longer than kThirdPlaces, that many places spread over it.
+constexpr int32_t kThirdSamples = 256;
+constexpr int32_t kThirdPlaces = 256;
+
+int32_t ChooseThirdByData(const Needle& needle, const Byte* data, int64_t lo, int64_t hi)
+{
+    const Byte* const x = needle.bytes;
+    const int32_t n = needle.n;
+    const int32_t places = std::min(n, kThirdPlaces);
+    const auto place = [n, places](int32_t k) {
+        return places == n ? k : static_cast<int32_t>(int64_t(n - 1) * k / (places - 1));
+    };
+    uint16_t same[kThirdPlaces] = {};
+    int32_t samples = 0;
+    for (int64_t w = hi - n; w >= lo && samples < kThirdSamples; --w) {
+        const Byte* const d = data + w;
+        if (d[needle.rare1] != x[needle.rare1] || d[needle.rare2] != x[needle.rare2])
+            continue;
+        ++samples;
+        for (int32_t k = 0; k < places; ++k)
+            same[k] += d[place(k)] == x[place(k)];
+    }
+    if (samples == 0)
+        return -1;
+    const auto apart = [&needle](int32_t i) { return std::min(std::abs(i - needle.rare1), std::abs(i - needle.rare2)); };
+    int32_t third = -1, fewest = 0;
+    for (int32_t k = 0; k < places; ++k) {
+        const int32_t i = place(k);
+        if (i == needle.rare1 || i == needle.rare2)
+            continue;
+        if (third < 0 || same[k] < fewest || (same[k] == fewest && apart(i) > apart(third))) {
+            third = i;
+            fewest = same[k];
+        }
+    }
+    return third;
+}
+
 }  // namespace
 
-bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
+bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s, bool third)
 {
     const int64_t hi = std::min(len, s + needle.n);
     const int64_t lo = std::max<int64_t>(0, hi - kHistogramBytes);
@@ -377,11 +420,19 @@ bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s)
             rare2 = i + 1;
         }
     }
-    if (best >= expected(needle.rare1, needle.rare2))
-        return false;
-    needle.rare1 = rare1;
-    needle.rare2 = rare2;
-    return true;
+    const uint64_t held = expected(needle.rare1, needle.rare2);
+    const bool changed = best < held;
+    if (changed) {
+        needle.rare1 = rare1;
+        needle.rare2 = rare2;
+        needle.rare3 = -1;
+    }
+    // A third byte also where the new pair is much rarer: in executables the stretch
+    // that chose it often says little of the next, where the pair alone would give as
+    // many candidates as the old.
+    if (third)
+        needle.rare3 = n >= 3 ? ChooseThirdByData(needle, data, lo, hi) : -1;
+    return changed;
 }
 
 }  // namespace find_pattern_detail

@@ -5,12 +5,14 @@
 //
 // The work is linear in the range on every input, whatever the pattern's bytes and the
 // data's. With vector instructions each window start is tested on two of the pattern's
-// bytes (eight where no two are rare in the data); the candidates compared in full cost
-// at most about one compared byte per window start, a candidate counting as 64, plus
-// 64 Ki each time that budget runs out and the bytes tested change, which comes at most
-// once per 64 Ki window starts; where it runs out again, two-way takes over, at most two
-// compares per byte. Frequent candidates also have the data counted again for a rarer
-// pair, about 20 KiB each time, after at least 256 of them (each costing 64 or more).
+// bytes (three after frequent candidates, eight where no two are rare in the data); the
+// candidates compared in full cost at most about one compared byte per window start, a
+// candidate counting as 64, plus 64 Ki each time that budget runs out and the bytes
+// tested change, which comes at most once per 64 Ki window starts; where it runs out
+// again, two-way takes over, at most two compares per byte. Frequent candidates also
+// have the data counted again for a rarer pair and a third byte, about 20 KiB and at
+// most 256 windows of n bytes each time, after at least 256 of them (each costing 64 or
+// more).
 // The quick-search loop alone keeps a stretch of 16 Ki window starts only where it
 // compared at most four bytes per window start, and follows one that compared more with
 // two-way over at least as many window starts as it compared bytes. Ranges of fewer

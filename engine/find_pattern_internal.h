@@ -27,6 +27,7 @@ struct Needle {
     int32_t n;
     int32_t rare1, rare2;  // the two bytes the vector search tests; equal only when n is 1
     TwoWayPlan plan;
+    int32_t rare3 = -1;  // a third byte it tests with them, where a review found no rarer pair
 };
 
 // The split of the pattern at its critical factorization (Crochemore and Perrin).
@@ -43,11 +44,15 @@ int64_t TwoWayStretch(const Byte* data, int64_t len, const Needle& needle, int64
 // searched (before window start s of data[0, len)): the two rarest of different values
 // by the counts of its last kHistogramBytes bytes, rarer by the fixed ranking where
 // counts tie, or the two neighbours that follow each other least often in its last
-// kAdjacentBytes. True, with needle.rare1 and rare2 changed, when the new pair is
-// expected to give fewer candidates than the old.
+// kAdjacentBytes. True, with needle.rare1 and rare2 changed and rare3 cleared, when the
+// new pair is expected to give fewer candidates than the old. With third, rare3 is set
+// too, to the byte that most often differs where the pair matches in the same stretch
+// (-1 where nothing matches it): where candidates are frequent enough for a review,
+// every pair may be about as common, and a third byte thins them where another pair
+// would not.
 constexpr int64_t kHistogramBytes = 16 << 10;
 constexpr int64_t kAdjacentBytes = 4 << 10;
-bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s);
+bool ChoosePairByData(Needle& needle, const Byte* data, int64_t len, int64_t s, bool third = false);
 
 // The vector searches. They need at least kMostVectorBytes window starts; needle's rare
 // bytes are chosen by the ranking and its plan made. The answer is FindPattern's.

@@ -9,9 +9,10 @@
 // For one byte it is a plain vector byte scan. For more it tests, at every window
 // start, two of the pattern's bytes at once for a whole vector of windows, and compares
 // the few candidates in full. The two are the rarest by a fixed ranking at first; when
-// candidates cost more than the scan, they are chosen again from the data just
-// searched, and where no pair is rarer, a stretch is tested on more of the pattern's
-// bytes, and searched by two-way where even those leave too many candidates. No load
+// candidates are frequent, they are chosen again from the data just searched, with a
+// third byte where the pair matches, the one the data there differs in most often; when
+// they cost more than the scan and no pair is rarer, a stretch is tested on more of the
+// pattern's bytes, and searched by two-way where even those leave too many candidates. No load
 // reaches outside the range: the last vector of the range overlaps the one before it
 // instead.
 #pragma once
@@ -34,10 +35,11 @@ constexpr int64_t kMostWork = 64 << 10;
 constexpr int64_t kCandidateCost = 64;
 // Candidates the budget can afford may still cost more than the scan, where a rarer
 // pair would give fewer: after kReviewCandidates false ones closer than
-// kReviewSpacing window starts apart on average, the data is asked for a rarer pair,
-// and again after twice as many each time, up to kMostReview: where the data's make-up
-// changes every few KiB (executables), the pair chosen from the last few KiB may be no
-// better further on, and reviews would cost more than they save.
+// kReviewSpacing window starts apart on average, the data is asked for a rarer pair
+// and a third byte to test with it (until the budget runs out and the pair alone is
+// chosen again), and again after twice as many each time, up to kMostReview: where the
+// data's make-up changes every few KiB (executables), the bytes chosen from the last few
+// KiB may be no better further on, and reviews would cost more than they save.
 constexpr int32_t kReviewCandidates = 256;
 constexpr int64_t kReviewSpacing = 1024;
 constexpr int32_t kMostReview = 64 << 10;
@@ -199,10 +201,16 @@ ScanEnd Scan(const Byte* data, int64_t len, const Needle& needle, const Filter<V
             return ScanEnd::Done;
         }
 
-        // One vector, its candidates compared in full; the last overlaps the one before.
-        const int64_t block = std::min(s, last + 1 - W);
-        uint32_t mask = V::Mask(filter.Candidates(data + block)) & (~0u << (s - block));
-        s = block + W;
+        // One vector at a time up to the first that holds a candidate, whose candidates
+        // are compared in full; the last overlaps the one before. Back to the fast loop
+        // only after that, which would stop at the same candidate again.
+        int64_t block;
+        uint32_t mask;
+        do {
+            block = std::min(s, last + 1 - W);
+            mask = V::Mask(filter.Candidates(data + block)) & (~0u << (s - block));
+            s = block + W;
+        } while (!mask && s < to);
         for (; mask; mask &= mask - 1) {
             const int64_t start = block + LowestBit(mask);
             if (start >= to)
@@ -235,18 +243,22 @@ int64_t FindPair(const Byte* data, int64_t len, Needle needle)
     int64_t stretch = kShortestStretch;
     Budget budget(s);
     for (;;) {
-        const ScanEnd scan = Scan<V, 2>(data, len, needle, Filter<V, 2>(needle, {needle.rare1, needle.rare2}),
-                                        &s, end, budget);
+        const ScanEnd scan =
+            needle.rare3 < 0
+                ? Scan<V, 2>(data, len, needle, Filter<V, 2>(needle, {needle.rare1, needle.rare2}), &s, end, budget)
+                : Scan<V, 3>(data, len, needle, Filter<V, 3>(needle, {needle.rare1, needle.rare2, needle.rare3}), &s,
+                             end, budget);
         if (scan == ScanEnd::Review) {
             // The same budget goes on: a review changes what is tested, not what it may cost.
-            ChoosePairByData(needle, data, len, s);
+            ChoosePairByData(needle, data, len, s, true);
             budget.reviewAt = std::min(2 * budget.reviewAt, kMostReview);
             continue;
         }
         if (scan != ScanEnd::Overdrawn)
             return scan == ScanEnd::Found ? s : -1;
 
-        // The candidates cost more than the scan.
+        // The candidates cost more than the scan: the pair alone is chosen again.
+        needle.rare3 = -1;
         if (s - chosenAt >= stretch)
             stretch = kShortestStretch;  // the last pair held as long as the last stretch lasted
         const bool recent = s - chosenAt < kMostWork;

@@ -292,10 +292,11 @@ TEST_P(EveryPath, LongRangesAgreeWithReferenceSearch)
 
 // Long ranges whose bytes are the pattern's own, as in binaries: erased flash (FF) with
 // islands, zero blocks between random ones, zeros with bursts of near misses, and
-// UTF-16 text; the budget of candidates runs out or they come too often, the pair is
-// chosen again from the data, and two-way takes stretches. The range lies between two pages that cannot be read, and the
-// occurrence is planted before, in and after the stretches where the search changes
-// its way.
+// UTF-16 text, records of zeros; the budget of candidates runs out or they come too
+// often, the pair is chosen again from the data, a third byte is tested with it, and
+// two-way takes stretches. The range lies between two pages that cannot be read, and
+// the occurrence is planted before, in and after the stretches where the search
+// changes its way.
 TEST_P(EveryPath, RangesMadeOfThePatternsOwnBytes)
 {
     const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
@@ -309,8 +310,8 @@ TEST_P(EveryPath, RangesMadeOfThePatternsOwnBytes)
     unsigned char* const data = pages + page + span - len;  // ends at the guard page
 
     std::mt19937 rng(5);
-    enum Shape { Flash, ZeroBlocks, Bursts, Utf16 };
-    for (Shape shape : {Flash, ZeroBlocks, Bursts, Utf16}) {
+    enum Shape { Flash, ZeroBlocks, Bursts, Utf16, Records };
+    for (Shape shape : {Flash, ZeroBlocks, Bursts, Utf16, Records}) {
         for (size_t n : {2u, 6u, 16u, 47u, 86u, 300u}) {
             const unsigned char fill = shape == Flash ? 0xFF : 0x00;
             Bytes pattern(n, fill);
@@ -327,6 +328,13 @@ TEST_P(EveryPath, RangesMadeOfThePatternsOwnBytes)
                 }
                 std::memcpy(pattern.data(), data + 4096, n);
                 pattern[(n / 2) & ~size_t(1)] = 0x00;
+            } else if (shape == Records) {
+                // Records of 32 bytes, 04 then zeros but for a random byte at +4: every
+                // pair is as common as the record, and a review adds a third byte,
+                // the one at +4; the occurrences planted below break records up.
+                for (size_t at = 0; at + 4 < len; at += 32)
+                    data[at] = 0x04, data[at + 4] = static_cast<unsigned char>(1 + rng() % 255);
+                pattern[n / 2] = 0x04;
             } else if (shape == ZeroBlocks) {
                 for (size_t at = 0; at < len; at += 5 << 16) {  // every fifth 64 KiB random
                     for (size_t i = at; i < std::min(len, at + (1 << 16)); ++i)
@@ -416,9 +424,10 @@ TEST(ChoosePairByData, TakesThePatternsBytesTheDataLacks)
     int32_t table[256];
     BuildShiftTable(pattern.data(), 86, table);
     Needle needle{pattern.data(), table, 86, 0, 85, {}};  // what the fixed ranking picks
-    ASSERT_TRUE(ChoosePairByData(needle, data.data(), static_cast<int64_t>(data.size()), 50000));
+    ASSERT_TRUE(ChoosePairByData(needle, data.data(), static_cast<int64_t>(data.size()), 50000, true));
     EXPECT_EQ(needle.rare1, 40);
     EXPECT_NE(pattern[static_cast<size_t>(needle.rare2)], 0x00);
+    EXPECT_EQ(needle.rare3, -1) << "no window holds a pair the data lacks: nothing to thin";
     EXPECT_FALSE(ChoosePairByData(needle, data.data(), static_cast<int64_t>(data.size()), 90000));
 
     // UTF-16 text never has two 00 in a row: of all the pattern's neighbours, the pair
@@ -436,6 +445,21 @@ TEST(ChoosePairByData, TakesThePatternsBytesTheDataLacks)
     ASSERT_TRUE(ChoosePairByData(words16, text.data(), static_cast<int64_t>(text.size()), 30000));
     EXPECT_EQ(words16.rare1, 23);
     EXPECT_EQ(words16.rare2, 24);
+
+    // Records of 32 bytes, as in tables and code: 04, then zeros but for two bytes at
+    // +4 and +5. Every pair of a pattern of zeros with one 04 is as common as the
+    // record; the third byte is one the record always differs in where the pair
+    // matches, the farthest of them from the pair (not merely a 00 far away).
+    Bytes records(1 << 16, 0x00);
+    for (size_t at = 0; at < records.size(); at += 32)
+        records[at] = 0x04, records[at + 4] = 0x33, records[at + 5] = static_cast<unsigned char>(0x40 + at / 32 % 64);
+    Bytes zeros(86, 0x00);
+    zeros[14] = 0x04;
+    BuildShiftTable(zeros.data(), 86, table);
+    Needle record{zeros.data(), table, 86, 14, 20, {}};
+    ChoosePairByData(record, records.data(), static_cast<int64_t>(records.size()), 40000, true);
+    ASSERT_TRUE(record.rare1 == 14 || record.rare2 == 14) << "the 04";
+    EXPECT_EQ(record.rare3, 83) << "14 + 2 * 32 + 5, where the record's own byte lies";
 }
 
 // Without vector instructions, ranges of a few hundred KiB and more are searched by
