@@ -257,13 +257,17 @@ TEST_F(LargeFileTest, StepHeldBackKeepsTheLowestOffset)
     WriteBytesAt(file, first, BytesOf("AB"));
     WriteBytesAt(file, second, BytesOf("AB"));
     faults::SetSlowSector(file, 4096);
-    std::thread release([] {
-        while (!faults::SlowSectorHeld())
+    // Ends also when the search never waits on the slow page, so that a setup that
+    // failed fails the test below instead of hanging it.
+    std::atomic<bool> searched{false};
+    std::thread release([&searched] {
+        while (!faults::SlowSectorHeld() && !searched)
             ::Sleep(1);
         ::Sleep(100);
         faults::ReleaseSlowSector();
     });
     EXPECT_EQ(OnAThreadOfItsOwn(file), first);
+    searched = true;
     release.join();
     EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on";
     faults::SetSlowSector(file, -1);
