@@ -26,6 +26,7 @@
 #include "bench/bench_data.h"
 #include "engine/find_pattern.h"
 #include "engine/search_file.h"
+#include "framework/com.h"
 #include "tests/wine/support/import_table.h"
 
 #include <windows.h>
@@ -394,6 +395,8 @@ void Usage()
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
+    // The dialog runs with OLE up on its thread, as in the program (CReplaceApp).
+    const COleInit ole;
     if (command == "make-file" && argc == 4)
         return MakeFile(argv[2], std::atoi(argv[3]));
     if (command == "tree" && argc == 5)

@@ -197,6 +197,8 @@ protected:
         answerer()->Clear();
         if (s.dropped)
             SetText(IDC_PATH, "");
+        // Every thread the run needs is started afresh, so that each start can fail.
+        CThread::EndIdleThreads();
         int threads = 0, handles = 0;
         SettledCounts(threads, handles);
 
@@ -301,6 +303,7 @@ protected:
     // one a stopped run left is joined once it has ended.
     bool CountsComeBack(int threads, int handles)
     {
+        CThread::EndIdleThreads();
         for (int i = 0; i < 300; ++i) {
             if (!m_dlg.ThreadsLeft() && ThreadCount() == threads && HandleCount() == handles)
                 return true;

@@ -474,6 +474,19 @@ TEST_F(WalkTest, SearchingAheadReportsWhatAWalkFileByFileWould)
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(Boxes()[i].text, expected[i]) << i;
     EXPECT_EQ(ReadFileBytes(top + "\\d0\\f013x.bin")[13 % 17], 'Y');
+
+    // A later walk takes the threads the first left waiting and starts none; once those
+    // are ended, the next starts its own again.
+    Patterns("51 52", "");
+    faults::Arm(Fault::ThreadCreation, 1 << 30);
+    Start();
+    EXPECT_EQ(faults::Calls(), 0) << "threads started afresh for a later walk";
+    CThread::EndIdleThreads();
+    Start();
+    EXPECT_GT(faults::Calls(), 0) << "no thread started once the idle ones were ended";
+    faults::Disarm();
+    EXPECT_EQ(Boxes().size(), expected.size()) << "the later walks found something: " << Said();
+    EXPECT_EQ(ThreadCount(), threads) << "a thread of a later walk outlived Start";
 }
 
 // During a run nothing reaches the dialog but what stops it and the run's own boxes: a

@@ -14,7 +14,8 @@ int ThreadCount()
     for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
         count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
     ::CloseHandle(snapshot);
-    return count;
+    // Threads kept idle for the next tasks belong to no run.
+    return count - CThread::IdleThreads();
 }
 
 namespace {
@@ -64,3 +65,29 @@ int HandleCount()
     return CountInSystemTable();
 }
 
+
+void SettledCounts(int& threads, int& handles)
+{
+    CThread::EndIdleThreads();
+    threads = ThreadCount();
+    handles = HandleCount();
+    for (int i = 0; i < 150; ++i) {
+        ::Sleep(20);
+        const int t = ThreadCount(), h = HandleCount();
+        if (t == threads && h == handles)
+            return;
+        threads = t;
+        handles = h;
+    }
+}
+
+bool CountsComeBackTo(int threads, int handles)
+{
+    CThread::EndIdleThreads();
+    for (int i = 0; i < 300; ++i) {
+        if (ThreadCount() == threads && HandleCount() == handles)
+            return true;
+        ::Sleep(10);
+    }
+    return false;
+}
