@@ -3,10 +3,12 @@
 #include "framework/sync.h"
 #include "framework/thread.h"
 #include "engine/find_pattern.h"
+#include "engine/piece_order.h"
 #include "engine/read_guard.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 
 namespace {
@@ -450,6 +452,126 @@ CLock MappedSearchTurn::s_lock;
 CCondition MappedSearchTurn::s_free;
 bool MappedSearchTurn::s_taken = false;
 
+// The answer of a piece whose bytes could not be read: the file is searched through
+// views instead.
+constexpr int64_t kPieceUnread = -10;
+
+// The pieces of a file read and searched by two threads, each taking the next piece in
+// turn into a buffer of its own: the helper, with a handle of its own, and the search,
+// unless it has a waiting call (the dialog's thread only waits, and works only once the
+// helper has gone). The answer is that of the first piece in order that found the
+// pattern or could not be read, once every piece before it is done.
+class PiecesAhead {
+public:
+    PiecesAhead(HANDLE file, int64_t length, const PatternBytes& pattern, const int32_t* table,
+                std::vector<unsigned char>& helperBuffer, const std::atomic<bool>* stop,
+                const std::function<void()>& waiting)
+        : m_file(file), m_length(length), m_carry(std::max(pattern.n - 1, 0)), m_pattern(pattern), m_table(table),
+          m_helperBuffer(helperBuffer), m_stop(stop), m_waiting(waiting),
+          m_order((length + kReadPieceBytes - 1) / kReadPieceBytes, SEARCH_NOT_FOUND)
+    {
+        m_thread.Start<PiecesAhead, &PiecesAhead::Run>(this);
+    }
+    // Waits for the helper in slices, calling waiting between them: it may be reading
+    // from a slow disk.
+    ~PiecesAhead()
+    {
+        {
+            std::lock_guard<CLock> lock(m_lock);
+            m_quit = true;
+        }
+        while (!m_thread.WaitEnded(kWaitSliceMs)) {
+            if (m_waiting)
+                m_waiting();
+        }
+        m_thread.Join();
+    }
+    PiecesAhead(const PiecesAhead&) = delete;
+    PiecesAhead& operator=(const PiecesAhead&) = delete;
+
+    bool Running() const { return m_thread.Running(); }
+
+    // The first occurrence, SEARCH_NOT_FOUND, SEARCH_OPEN_FAILED (the file is shorter
+    // than measured), kPieceUnread or SEARCH_STOPPED; file and buffer are the search's.
+    int64_t Search(HANDLE file, std::vector<unsigned char>& buffer)
+    {
+        std::unique_lock<CLock> lock(m_lock);
+        for (;;) {
+            if (m_stop && m_stop->load())
+                return SEARCH_STOPPED;
+            if (m_order.Decided())
+                return m_order.Answer();
+            if (m_order.PieceLeft() && (!m_waiting || m_helperGone))
+                Work(0, file, buffer, lock);
+            else
+                m_changed.WaitFor(lock, kWaitSliceMs);
+            // At every wake-up: pieces that come often would otherwise keep the waiting
+            // thread from ever looking at its queue.
+            if (m_waiting) {
+                lock.unlock();
+                m_waiting();
+                lock.lock();
+            }
+        }
+    }
+
+private:
+    void Run()
+    {
+        // A handle of its own, read with its own file pointer; without one, nothing to help with.
+        CHandle own(::ReOpenFile(m_file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 FILE_FLAG_SEQUENTIAL_SCAN));
+        std::unique_lock<CLock> lock(m_lock);
+        if (own.IsValid()) {
+            while (!m_quit && !(m_stop && m_stop->load()) && m_order.PieceLeft())
+                Work(1, own.Get(), m_helperBuffer, lock);
+        }
+        m_helperGone = true;
+        m_changed.NotifyAll();
+    }
+
+    // Reads and searches the next piece without the lock, as worker.
+    void Work(int worker, HANDLE file, std::vector<unsigned char>& buffer, std::unique_lock<CLock>& lock)
+    {
+        const int64_t piece = m_order.Take(worker);
+        lock.unlock();
+        const int64_t found = ReadAndFind(file, piece, buffer);
+        lock.lock();
+        m_order.Done(worker, found);
+        m_changed.NotifyAll();
+    }
+
+    int64_t ReadAndFind(HANDLE file, int64_t piece, std::vector<unsigned char>& buffer) const
+    {
+        const int64_t at = piece * kReadPieceBytes;
+        const DWORD want = static_cast<DWORD>(std::min(kReadPieceBytes + m_carry, m_length - at));
+        LARGE_INTEGER to;
+        to.QuadPart = at;
+        DWORD got = 0;
+        if (!::SetFilePointerEx(file, to, nullptr, FILE_BEGIN) || !::ReadFile(file, buffer.data(), want, &got, nullptr))
+            return kPieceUnread;
+        if (got != want)
+            return SEARCH_OPEN_FAILED;
+        const int64_t found = FindPattern(buffer.data(), m_pattern.bytes, m_table, want, m_pattern.n);
+        return found >= 0 ? at + found : SEARCH_NOT_FOUND;
+    }
+
+    HANDLE m_file;
+    int64_t m_length;
+    int64_t m_carry;
+    const PatternBytes& m_pattern;
+    const int32_t* m_table;
+    std::vector<unsigned char>& m_helperBuffer;
+    const std::atomic<bool>* m_stop;
+    const std::function<void()>& m_waiting;
+    CLock m_lock;
+    CCondition m_changed;
+    PieceOrder m_order;  // reader 0 the search, 1 the helper
+    bool m_helperGone = false;
+    bool m_quit = false;
+    CThread m_thread;  // last: joined before the rest goes
+};
+
 HANDLE CreateReadMapping(HANDLE file, int64_t length)
 {
     return ::CreateFileMappingA(file, nullptr, PAGE_READONLY, High(length), Low(length), nullptr);
@@ -470,9 +592,10 @@ int64_t FileSearcher::Search(const char* path, const PatternBytes& pattern)
     try {
         m_pattern = pattern;
         // Shared for deleting too: a file being searched can be renamed or deleted by
-        // others meanwhile, as if it were not open.
+        // others meanwhile, as if it were not open. Read from start to end, which the
+        // system may read ahead the further for.
         CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!file.IsValid())
             return SEARCH_OPEN_FAILED;
         return SearchMeasured(file.Get(), QueryFileLength(file.Get()), true, &file);
@@ -495,18 +618,19 @@ int64_t FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atStart, 
 {
     if (length < 0)
         return SEARCH_OPEN_FAILED;
-    if (length <= kReadBytes) {
-        int64_t found = SEARCH_NOT_FOUND;
-        switch (SearchRead(file, length, atStart, found)) {
-        case ReadResult::Searched:
-            return found;
-        case ReadResult::Short:
-            return SEARCH_OPEN_FAILED;
-        case ReadResult::Failed:
-            // A range another program locked, or a sector that cannot be read: a mapped
-            // view reads past locks, and finds what lies before a bad sector.
-            break;
-        }
+    int64_t found = SEARCH_NOT_FOUND;
+    ReadResult read = ReadResult::Searched;
+    if (length <= kHelpedReadBytes || !SearchReadHelped(file, length, read, found))
+        read = SearchRead(file, length, atStart, found);
+    switch (read) {
+    case ReadResult::Searched:
+        return found;
+    case ReadResult::Short:
+        return SEARCH_OPEN_FAILED;
+    case ReadResult::Failed:
+        // A range another program locked, or a sector that cannot be read: a mapped
+        // view reads past locks, and finds what lies before a bad sector.
+        break;
     }
     CHandle mapping(CreateReadMapping(file, length));
     if (owner)
@@ -550,6 +674,8 @@ FileSearcher::ReadResult FileSearcher::SearchRead(HANDLE file, int64_t length, b
         }
         if (base + held == length)
             return ReadResult::Searched;
+        if (m_whileSearching)
+            m_whileSearching();
         if (Stopped()) {
             found = SEARCH_STOPPED;
             return ReadResult::Searched;
@@ -560,9 +686,31 @@ FileSearcher::ReadResult FileSearcher::SearchRead(HANDLE file, int64_t length, b
     }
 }
 
+bool FileSearcher::SearchReadHelped(HANDLE file, int64_t length, ReadResult& result, int64_t& found)
+{
+    const size_t capacity = static_cast<size_t>(kReadPieceBytes + std::max(m_pattern.n - 1, 0));
+    try {
+        if (m_buffer.size() < capacity)
+            m_buffer.resize(capacity);
+        if (m_helperBuffer.size() < capacity)
+            m_helperBuffer.resize(capacity);
+    } catch (const std::bad_alloc&) {
+        return false;  // read alone, in the buffer it has
+    }
+    BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
+    PiecesAhead pieces(file, length, m_pattern, m_table, m_helperBuffer, m_stop, m_whileSearching);
+    if (!pieces.Running())
+        return false;
+    found = pieces.Search(file, m_buffer);
+    result = found == kPieceUnread ? ReadResult::Failed
+             : found == SEARCH_OPEN_FAILED ? ReadResult::Short
+                                           : ReadResult::Searched;
+    return true;
+}
+
 int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
 {
-    const MappedSearchTurn turn(m_betweenViews, m_stop);
+    const MappedSearchTurn turn(m_whileSearching, m_stop);
     if (!turn.Granted() || Stopped())
         return SEARCH_STOPPED;
     BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
@@ -573,15 +721,15 @@ int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
     // A helper only where it has a view or a step to take.
     std::optional<ViewsAhead> ahead;
     if (!plan.Last() || length > kSearchStepBytes)
-        ahead.emplace(mapping, plan, m_pattern, m_table, m_stop, m_betweenViews);
+        ahead.emplace(mapping, plan, m_pattern, m_table, m_stop, m_whileSearching);
     const bool helped = ahead && ahead->Running();
     for (;;) {
-        part = helped ? ahead->Next(m_betweenViews) : MapPart(mapping, plan);
+        part = helped ? ahead->Next(m_whileSearching) : MapPart(mapping, plan);
         if (!part.view.Get())
             return Stopped() ? SEARCH_STOPPED : SEARCH_OPEN_FAILED;
         int64_t found;
         if (helped) {
-            found = ahead->Searched(m_betweenViews);
+            found = ahead->Searched(m_whileSearching);
         } else {
             const int64_t from = part.start - part.base;
             found = FindReadable(part.view.Get() + from, part.bytes - from, m_pattern, m_table);
@@ -599,8 +747,8 @@ int64_t FileSearcher::SearchMapping(HANDLE mapping, int64_t length)
             return SEARCH_STOPPED;
         if (!helped)
             plan.Advance();
-        if (m_betweenViews)
-            m_betweenViews();
+        if (m_whileSearching)
+            m_whileSearching();
     }
 }
 

@@ -14,16 +14,22 @@
 // or not all of its bytes could be read.
 constexpr int64_t SEARCH_OPEN_FAILED = -2;
 
-// Files up to kReadBytes are read rather than mapped: for them, creating and mapping a
-// view costs more than copying the bytes. They are read in pieces of kReadPieceBytes
-// (a file up to that size with one ReadFile) into a buffer kept from file to file.
+// Files are read in pieces of kReadPieceBytes (a file up to that size with one ReadFile)
+// into buffers kept from file to file, each piece searched behind the last n - 1 bytes
+// of the one before. Reading copies the pages the system holds; mapping them costs a
+// page fault every few pages instead, which under Wine on some machines costs several
+// times the copy, and more the more finely the system happens to hold the file.
 constexpr int64_t kReadPieceBytes = 2 << 20;
-constexpr int64_t kReadBytes = 4 << 20;
+// Files larger than this are read by two threads where a second can be had: a helper,
+// with a handle of its own (the system serves one handle's reads one at a time), and
+// the search itself where it has a thread of its own; each takes the next piece in turn.
+constexpr int64_t kHelpedReadBytes = 8 << 20;
 
-// Larger files are mapped this many bytes at a time, in views that slide along the
-// file, so the address space a search takes stays bounded whatever the file's size.
-// Fewer, larger views search a file in the page cache faster: 128 MiB came out ahead of
-// 32, 64 and 256 MiB on a 1 GiB file.
+// A file that cannot be read so (a range another program locked, a sector that cannot
+// be read) is searched through mapped views instead: a view reads past locks, and finds
+// what lies before a bad sector. It is mapped this many bytes at a time, in views that
+// slide along the file, so the address space a search takes stays bounded whatever the
+// file's size.
 constexpr int64_t kSearchViewBytes = 128 << 20;
 // Where address space is short a view is mapped smaller, down to this.
 constexpr int64_t kSmallestViewBytes = 4 << 20;
@@ -54,9 +60,10 @@ public:
     FileSearcher(const FileSearcher&) = delete;
     FileSearcher& operator=(const FileSearcher&) = delete;
 
-    // Called on the searching thread between the views of a big file, and every so
-    // often while it waits for the next view or for its turn to map views.
-    void SetBetweenViews(std::function<void()> call) { m_betweenViews = std::move(call); }
+    // Called on the searching thread every so often: between the pieces read and the
+    // views mapped of a big file, and while it waits for its helper, the next view or
+    // its turn to map views. A search given one leaves the work to its helper.
+    void SetWhileSearching(std::function<void()> call) { m_whileSearching = std::move(call); }
     // While *stop holds, a search ends at its next view or piece with SEARCH_STOPPED,
     // having closed what it opened.
     void SetStop(const std::atomic<bool>* stop) { m_stop = stop; }
@@ -77,6 +84,8 @@ private:
     // Searches the file, and closes early, when it is no longer needed, what owner holds.
     int64_t SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner);
     ReadResult SearchRead(HANDLE file, int64_t length, bool atStart, int64_t& found);
+    // The same on two threads, false when no helper could be started.
+    bool SearchReadHelped(HANDLE file, int64_t length, ReadResult& result, int64_t& found);
     int64_t SearchMapping(HANDLE mapping, int64_t length);
 
     bool Stopped() const { return m_stop && m_stop->load(); }
@@ -85,7 +94,8 @@ private:
     const std::atomic<bool>* m_stop = nullptr;
     PatternBytes m_pattern;
     std::vector<unsigned char> m_buffer;
-    std::function<void()> m_betweenViews;
+    std::vector<unsigned char> m_helperBuffer;  // the helper's, kept as m_buffer is
+    std::function<void()> m_whileSearching;
 };
 
 // SearchFile and SearchOpenFile search on the calling thread with the process's shared

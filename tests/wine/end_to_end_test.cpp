@@ -131,13 +131,21 @@ public:
     }
     // No box once the run is over: its threads have ended, and the program's thread has
     // come back to a message loop (the dialog's, or a box's if one came after all).
+    // While a run is on, the dialog answers for the pointer over it itself, with the
+    // busy cursor; idle, it leaves the pointer to the system. (Its threads stay, idle,
+    // for the next run: their count does not tell.)
+    bool RunIsOn() const
+    {
+        DWORD_PTR answer = 0;
+        ::SendMessageTimeoutW(m_main, WM_SETCURSOR, reinterpret_cast<WPARAM>(m_main), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE),
+                              SMTO_NORMAL, kPatience, &answer);
+        return answer != FALSE;
+    }
     bool NoBoxOnceTheRunIsOver()
     {
-        for (int i = 0; i < kPatience / 20 && Threads() > m_idleThreads; ++i)
+        for (int i = 0; i < kPatience / 20 && RunIsOn(); ++i)
             ::Sleep(20);
-        DWORD_PTR result = 0;
-        ::SendMessageTimeoutW(m_main, WM_NULL, 0, 0, SMTO_NORMAL, kPatience, &result);
-        return NoBoxWithin(0);
+        return !RunIsOn() && NoBoxWithin(0);
     }
 
     // Exit code once the process has ended, or -1 if it is still running.
@@ -200,6 +208,7 @@ TEST(EndToEnd, FileGivenOnTheCommandLineIsFoundConfirmedAndPatched)
     app.SetText(IDC_REPLACE_HEX, L"58 59 5A");
     app.Press(IDC_START);
     const ShownBox ask = app.Answer(IDYES);
+    EXPECT_TRUE(app.RunIsOn()) << "setup: a run on cannot be told from an idle dialog";
     EXPECT_EQ(ask.caption, L"Bytewren");
     EXPECT_EQ(ask.text, L"文件\"" + Wide(file) + L"\"\n找到关键位置：0x00000010。是否进行替换？");
     EXPECT_EQ(ask.buttons, (std::vector<int>{IDYES, IDNO}));

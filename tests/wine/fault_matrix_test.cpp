@@ -426,7 +426,8 @@ INSTANTIATE_TEST_SUITE_P(
           {Fault::FlushFileBuffers, Fault::FlushFileBuffers}}),
     FaultParamName);
 
-// A replacement in place, in a file searched through two mapped views.
+// A replacement in place, in a file read by two threads, and searched through two mapped
+// views where reading fails.
 class InPlaceReplaceFaults : public FaultMatrixTest {};
 
 TEST_P(InPlaceReplaceFaults, EveryCallFailedInTurn)
@@ -438,20 +439,21 @@ TEST_P(InPlaceReplaceFaults, EveryCallFailedInTurn)
 
 INSTANTIATE_TEST_SUITE_P(
     Matrix, InPlaceReplaceFaults,
-    Each({{Fault::CreateFileA}, {Fault::GetFileSizeEx}, {Fault::CreateFileMappingA}, {Fault::MapView},
-          {Fault::ReadFile}, {Fault::ReadFileShort}, {Fault::WriteFile}, {Fault::WriteFilePartial},
-          {Fault::SetFilePointerEx}, {Fault::LockFileEx}, {Fault::FlushFileBuffers}, {Fault::CloseHandle},
-          {Fault::ThreadCreation}, {Fault::AddVectoredExceptionHandler}, {Fault::Allocation},
+    Each({{Fault::CreateFileA}, {Fault::GetFileSizeEx}, {Fault::ReadFileLocked, Fault::CreateFileMappingA},
+          {Fault::ReadFileLocked, Fault::MapView}, {Fault::ReadFile}, {Fault::ReadFileShort}, {Fault::ReOpenFile},
+          {Fault::WriteFile}, {Fault::WriteFilePartial}, {Fault::SetFilePointerEx}, {Fault::LockFileEx},
+          {Fault::FlushFileBuffers}, {Fault::CloseHandle}, {Fault::ThreadCreation},
+          {Fault::ReadFileLocked, Fault::AddVectoredExceptionHandler}, {Fault::Allocation},
           {Fault::WriteFilePartial, Fault::WriteFile}}),
     FaultParamName);
 
-// A walk with replacements: small files, a file mapped, a file without the pattern and
-// folders within folders.
+// A walk with replacements: small files, a file read by two threads, a file without the
+// pattern and folders within folders.
 class WalkReplaceFaults : public FaultMatrixTest {};
 
 TEST_P(WalkReplaceFaults, EveryCallFailedInTurn)
 {
-    const int64_t big = kReadBytes + (1 << 20);
+    const int64_t big = kHelpedReadBytes + (1 << 20);
     static const Scenario s{true, "41 42", "59 5A",
                             {{"tree\\a.bin", BytesOf("..AB.."), BytesOf("..YZ..")},
                              {"tree\\sub\\b.bin", BytesOf("AB"), BytesOf("YZ")},
@@ -464,9 +466,10 @@ INSTANTIATE_TEST_SUITE_P(
     Matrix, WalkReplaceFaults,
     Each({{Fault::FindFirstFileW}, {Fault::FindNextFileW}, {Fault::FindClose}, {Fault::GetFileInformationByHandle},
           {Fault::FileIndexZero}, {Fault::CreateFileA}, {Fault::GetFileSizeEx}, {Fault::ReadFile},
-          {Fault::ReadFileLocked}, {Fault::ReadFileShort}, {Fault::CreateFileMappingA}, {Fault::MapView},
+          {Fault::ReadFileLocked}, {Fault::ReadFileShort}, {Fault::ReadFileLocked, Fault::CreateFileMappingA},
+          {Fault::ReadFileLocked, Fault::MapView}, {Fault::ReOpenFile},
           {Fault::WriteFile}, {Fault::SetFilePointerEx}, {Fault::LockFileEx}, {Fault::FlushFileBuffers},
-          {Fault::CloseHandle}, {Fault::ThreadCreation}, {Fault::AddVectoredExceptionHandler},
+          {Fault::CloseHandle}, {Fault::ThreadCreation}, {Fault::ReadFileLocked, Fault::AddVectoredExceptionHandler},
           {Fault::GetWindowTextA}, {Fault::MessageBoxW}, {Fault::Allocation}}),
     FaultParamName);
 

@@ -613,8 +613,8 @@ TEST_F(WalkTest, QueueIsLookedAtWhileASlowFileHoldsUpTheWalk)
 }
 
 // While a question is up, the searches already running on later files stop and close
-// what they opened: a big file behind can be renamed meanwhile. (Wine lets a file be
-// renamed while a view of it is mapped, as Windows does not: the views are counted too.)
+// what they opened: a big file behind can be renamed meanwhile, and is not read on to
+// its end for nothing.
 TEST_F(WalkTest, LaterBigFileCanBeRenamedWhileAQuestionIsUp)
 {
     faults::Install();
@@ -622,42 +622,43 @@ TEST_F(WalkTest, LaterBigFileCanBeRenamedWhileAQuestionIsUp)
     const std::string big = dir / "tree\\b.big";
     ASSERT_TRUE(::CreateHardLinkA(big.c_str(), SharedLargeFile().c_str(), nullptr));
     const std::string renamed = dir / "tree\\c.big";
-    bool viewsGone = false, moved = false;
-    faults::TakePeakViews();
-    // a.bin's question comes once b.big is being searched through its views.
+    bool closed = false, moved = false;
+    faults::WatchReadsOf(big);
+    // a.bin's question comes once b.big is being read.
     const std::string first = dir / "tree\\a.bin";
     bool inProgress = false;
-    int mappedBefore = 0, mappedMeanwhile = 0;
+    int readBefore = 0, readMeanwhile = 0;
     faults::OnCreateFileA([&](const char* path, DWORD) {
         if (first != path)
             return;
-        for (int i = 0; i < 1000 && faults::LiveViews() == 0; ++i)
+        for (int i = 0; i < 1000 && faults::WatchedReads() == 0; ++i)
             ::Sleep(10);
-        inProgress = faults::LiveViews() > 0;
-        // From here until the question is up, b.big's search maps no further view,
-        // however fast this machine searches.
-        faults::HoldViews(true);
-        mappedBefore = faults::ViewsMapped();
+        inProgress = faults::WatchedReads() > 0;
+        // From here until the question is up, b.big's search reads no further piece,
+        // however fast this machine reads.
+        faults::HoldWatchedReads(true);
+        readBefore = faults::WatchedReads();
     });
     answerer()->SetOnShow([&](const ShownBox&) {
-        faults::HoldViews(false);
-        for (int i = 0; i < 1000 && !viewsGone; ++i) {
-            viewsGone = faults::LiveViews() == 0;
+        faults::HoldWatchedReads(false);
+        for (int i = 0; i < 1000 && !closed; ++i) {
+            closed = faults::WatchedHandles() == 0;
             ::Sleep(10);
         }
-        mappedMeanwhile = faults::ViewsMapped() - mappedBefore;
+        readMeanwhile = faults::WatchedReads() - readBefore;
         moved = ::MoveFileA(big.c_str(), renamed.c_str()) != FALSE;
     });
     SetText(IDC_PATH, dir / "tree");
     Patterns("41 42", "59 5A");
     Start({IDNO});
     faults::OnCreateFileA(nullptr);
-    faults::HoldViews(false);
-    ASSERT_TRUE(inProgress) << "setup: b.big was not being searched when a.bin was";
-    EXPECT_TRUE(viewsGone);
-    // Stopped within a view or two of where it was held (the search's and the helper's
-    // views), not searched on to its end (160 views).
-    EXPECT_LE(mappedMeanwhile, 3);
+    faults::HoldWatchedReads(false);
+    faults::WatchReadsOf("");
+    ASSERT_TRUE(inProgress) << "setup: b.big was not being read when a.bin was";
+    EXPECT_TRUE(closed) << "b.big is still open while the question is up";
+    // Stopped within a piece or two of where it was held (the search's and the helper's),
+    // not read on to its end (2,560 pieces).
+    EXPECT_LE(readMeanwhile, 3);
     EXPECT_TRUE(moved) << "error " << ::GetLastError();
     ASSERT_GE(Boxes().size(), 1u);
     ExpectBox(0, Ask(dir / "tree\\a.bin", L"0x00000000"), MB_ICONQUESTION, kYesNo);

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -44,9 +45,9 @@ void Resize(const std::string& path, int64_t size)
     ::CloseHandle(h);
 }
 
-// Every way a file is searched: read with one ReadFile, read in pieces, and mapped.
-const int64_t kSizes[] = {16, kReadPieceBytes + 16, kReadBytes + 16};
-static_assert(kReadBytes >= 2 * kReadPieceBytes, "files read in more than one piece");
+// Every way a file is read: with one ReadFile, in pieces, and in pieces by two threads.
+const int64_t kSizes[] = {16, kReadPieceBytes + 16, kHelpedReadBytes + 16};
+static_assert(kHelpedReadBytes >= 2 * kReadPieceBytes, "files read in more than one piece");
 
 TEST(SearchFileTest, FileThatGrowsAfterMeasuringIsSearchedOnlyAsFarAsMeasured)
 {
@@ -71,8 +72,8 @@ TEST(SearchFileTest, FileThatShrankAfterMeasuringIsReportedAsUnreadable)
     struct Case {
         int64_t size, shrunk;
     };
-    for (const Case c : {Case{16, 3}, Case{kReadPieceBytes + 16, 3}, Case{kReadBytes, kReadPieceBytes + 5},
-                         Case{kReadBytes + 16, 3}}) {
+    for (const Case c : {Case{16, 3}, Case{kReadPieceBytes + 16, 3}, Case{kHelpedReadBytes + 16, kReadPieceBytes + 5},
+                         Case{kHelpedReadBytes + 16, 3}}) {
         const std::string file = dir / ("shrink" + std::to_string(c.size));
         MakeSparseFile(file, c.size);
         WriteBytesAt(file, c.size - 2, BytesOf("AB"));
@@ -85,14 +86,14 @@ TEST(SearchFileTest, FileThatShrankAfterMeasuringIsReportedAsUnreadable)
 }
 
 // Around the size read with one ReadFile, across two pieces, and around the size read
-// rather than mapped: occurrences in the last bytes and across the pieces are found,
-// and nothing past the end.
+// by two threads: occurrences in the last bytes and across the pieces are found, and
+// nothing past the end.
 TEST(SearchFileTest, FilesAroundTheReadSizesAreSearchedToTheirLastByte)
 {
     TempDir dir;
     const unsigned char kABC[] = {'A', 'B', 'C'};
-    for (int64_t size : {kReadPieceBytes - 1, kReadPieceBytes, kReadPieceBytes + 1, kReadBytes - 7, kReadBytes,
-                         kReadBytes + 1}) {
+    for (int64_t size : {kReadPieceBytes - 1, kReadPieceBytes, kReadPieceBytes + 1, kHelpedReadBytes - 7,
+                         kHelpedReadBytes, kHelpedReadBytes + 1, kHelpedReadBytes + kReadPieceBytes + 1}) {
         const std::string file = dir / ("s" + std::to_string(size));
         MakeSparseFile(file, size);
         WriteBytesAt(file, size - 2, BytesOf("AB"));
@@ -202,12 +203,15 @@ protected:
     std::string file = dir / "large.bin";
 };
 
-// The two ways a file's views are searched: on the dialog's thread, which only waits
-// while the helper searches, and on a thread of its own, which searches the views' steps
-// with the helper.
+// The two ways a file is searched: as on the dialog's thread, which only waits while the
+// helper reads the pieces or searches the views' steps, looking at its queue meanwhile;
+// and on a thread of its own, which works with the helper.
 int64_t WhileWaiting(const std::string& path)
 {
-    return SearchFile(path.c_str(), kAB, 2);
+    int32_t table[256];
+    FileSearcher searcher(table);
+    searcher.SetWhileSearching([] {});
+    return searcher.Search(path.c_str(), kAB, 2);
 }
 
 int64_t OnAThreadOfItsOwn(const std::string& path)
@@ -220,70 +224,120 @@ int64_t OnAThreadOfItsOwn(const std::string& path)
 using SearchWay = int64_t (*)(const std::string&);
 const SearchWay kBothWays[] = {WhileWaiting, OnAThreadOfItsOwn};
 
-TEST_F(LargeFileTest, OccurrenceStraddlingTwoStepsOrViewsIsFound)
+// Every ReadFile fails as on a range another program locked, for as long as it lives:
+// files are searched through views.
+struct ThroughViews {
+    ThroughViews() { faults::Arm(Fault::ReadFileLocked, 1, Fault::ReadFileLocked); }
+    ~ThroughViews() { faults::Disarm(); }
+    ThroughViews(const ThroughViews&) = delete;
+    ThroughViews& operator=(const ThroughViews&) = delete;
+};
+
+TEST_F(LargeFileTest, OccurrenceStraddlingTwoPiecesStepsOrViewsIsFound)
 {
     MakeSparseFile(file, 3 * kSearchViewBytes);
-    // 'A' ends a step or view, 'B' starts the next.
-    for (const int64_t at : {kSearchStepBytes - 1, kSearchViewBytes - 1}) {
-        WriteBytesAt(file, at, BytesOf("AB"));
-        for (SearchWay search : kBothWays)
-            EXPECT_EQ(search(file), at) << (search == WhileWaiting);
-        WriteBytesAt(file, at, BytesOf("ab"));
+    for (bool views : {false, true}) {
+        std::optional<ThroughViews> through;
+        if (views)
+            through.emplace();
+        // 'A' ends a piece, step or view, 'B' starts the next.
+        for (const int64_t at : {kReadPieceBytes - 1, kSearchStepBytes - 1, kSearchViewBytes - 1}) {
+            WriteBytesAt(file, at, BytesOf("AB"));
+            for (SearchWay search : kBothWays)
+                EXPECT_EQ(search(file), at) << (search == WhileWaiting) << " " << views;
+            WriteBytesAt(file, at, BytesOf("ab"));
+        }
     }
 }
 
-TEST_F(LargeFileTest, LowestOffsetWinsAcrossStepsAndViews)
+TEST_F(LargeFileTest, LowestOffsetWinsAcrossPiecesStepsAndViews)
 {
     MakeSparseFile(file, 3 * kSearchViewBytes);
-    WriteBytesAt(file, 2 * kSearchViewBytes + 5, BytesOf("AB"));
-    WriteBytesAt(file, kSearchViewBytes + 7, BytesOf("AB"));
-    for (SearchWay search : kBothWays)
-        EXPECT_EQ(search(file), kSearchViewBytes + 7) << (search == WhileWaiting);
-    WriteBytesAt(file, 5 * kSearchStepBytes + 3, BytesOf("AB"));
-    WriteBytesAt(file, kSearchStepBytes + 9, BytesOf("AB"));
-    for (SearchWay search : kBothWays)
-        EXPECT_EQ(search(file), kSearchStepBytes + 9) << (search == WhileWaiting);
+    for (bool views : {false, true}) {
+        std::optional<ThroughViews> through;
+        if (views)
+            through.emplace();
+        WriteBytesAt(file, 2 * kSearchViewBytes + 5, BytesOf("AB"));
+        WriteBytesAt(file, kSearchViewBytes + 7, BytesOf("AB"));
+        for (SearchWay search : kBothWays)
+            EXPECT_EQ(search(file), kSearchViewBytes + 7) << (search == WhileWaiting) << " " << views;
+        WriteBytesAt(file, 5 * kSearchStepBytes + 3, BytesOf("AB"));
+        WriteBytesAt(file, kSearchStepBytes + 9, BytesOf("AB"));
+        for (SearchWay search : kBothWays)
+            EXPECT_EQ(search(file), kSearchStepBytes + 9) << (search == WhileWaiting) << " " << views;
+        WriteBytesAt(file, 3 * kReadPieceBytes + 1, BytesOf("AB"));
+        WriteBytesAt(file, kReadPieceBytes + 3, BytesOf("AB"));
+        for (SearchWay search : kBothWays)
+            EXPECT_EQ(search(file), kReadPieceBytes + 3) << (search == WhileWaiting) << " " << views;
+        for (int64_t at : {2 * kSearchViewBytes + 5, kSearchViewBytes + 7, 5 * kSearchStepBytes + 3,
+                           kSearchStepBytes + 9, 3 * kReadPieceBytes + 1, kReadPieceBytes + 3})
+            WriteBytesAt(file, at, BytesOf("ab"));
+    }
 }
 
-// The answer waits for every step before the one that found something. The slow page
-// holds the view's first chunk, so no step can be searched until it is let go; meanwhile
-// the other thread brings in the rest. Then the helper, which holds the first chunk,
-// takes the first step, whose occurrence lies at its end, while the other thread finds
-// the one at the start of the second step at once.
-TEST_F(LargeFileTest, StepHeldBackKeepsTheLowestOffset)
+// The answer waits for every piece or step before the one that found something. The
+// slow page holds the first piece's read, or the view's first chunk, so that no step can
+// be searched until it is let go; meanwhile the other thread reads the next piece, or
+// brings in the rest of the view. Then the first piece or step, whose occurrence lies at
+// its end, is searched while the other thread finds the one at the start of the next.
+TEST_F(LargeFileTest, PieceOrStepHeldBackKeepsTheLowestOffset)
 {
     MakeSparseFile(file, 2 * kSearchViewBytes);
-    const int64_t first = kSearchStepBytes - 2, second = kSearchStepBytes + 7;
-    WriteBytesAt(file, first, BytesOf("AB"));
-    WriteBytesAt(file, second, BytesOf("AB"));
-    faults::SetSlowSector(file, 4096);
-    // Ends also when the search never waits on the slow page, so that a setup that
-    // failed fails the test below instead of hanging it.
-    std::atomic<bool> searched{false};
-    std::thread release([&searched] {
-        while (!faults::SlowSectorHeld() && !searched)
-            ::Sleep(1);
-        ::Sleep(100);
-        faults::ReleaseSlowSector();
-    });
-    EXPECT_EQ(OnAThreadOfItsOwn(file), first);
-    searched = true;
-    release.join();
-    EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on";
-    faults::SetSlowSector(file, -1);
+    for (bool views : {false, true}) {
+        std::optional<ThroughViews> through;
+        if (views)
+            through.emplace();
+        const int64_t unit = views ? kSearchStepBytes : kReadPieceBytes;
+        const int64_t first = unit - 2, second = unit + 7;
+        WriteBytesAt(file, first, BytesOf("AB"));
+        WriteBytesAt(file, second, BytesOf("AB"));
+        faults::SetSlowSector(file, 4096);
+        // Ends also when the search never waits on the slow page, so that a setup that
+        // failed fails the test below instead of hanging it.
+        std::atomic<bool> searched{false};
+        std::thread release([&searched] {
+            while (!faults::SlowSectorHeld() && !searched)
+                ::Sleep(1);
+            ::Sleep(100);
+            faults::ReleaseSlowSector();
+        });
+        EXPECT_EQ(OnAThreadOfItsOwn(file), first) << views;
+        searched = true;
+        release.join();
+        EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on; " << views;
+        faults::SetSlowSector(file, -1);
+        WriteBytesAt(file, first, BytesOf("ab"));
+        WriteBytesAt(file, second, BytesOf("ab"));
+    }
+}
+
+// A helper that gets no handle of its own leaves the pieces to the search, also to one
+// that would otherwise only wait.
+TEST_F(LargeFileTest, HelperWithoutAHandleLeavesThePiecesToTheSearch)
+{
+    const int64_t at = kHelpedReadBytes + 3 * kReadPieceBytes + 1;
+    MakeSparseFile(file, kHelpedReadBytes + 5 * kReadPieceBytes);
+    WriteBytesAt(file, at, BytesOf("AB"));
+    for (SearchWay search : kBothWays) {
+        faults::Arm(Fault::ReOpenFile, 1);
+        EXPECT_EQ(search(file), at) << (search == WhileWaiting);
+        EXPECT_EQ(faults::Calls(), 1) << "setup: the helper asked for no handle; " << (search == WhileWaiting);
+        faults::Disarm();
+    }
 }
 
 // A search stopped while the helper reads a page of the view (a slow one, so the stop
 // comes while it waits) ends, and the view stays mapped until the helper has left it.
 TEST_F(LargeFileTest, SearchStoppedWhileTheHelperReadsLeavesTheViewMappedUntilItHasLeft)
 {
+    const ThroughViews through;
     MakeSparseFile(file, 2 * kSearchViewBytes);
     faults::SetSlowSector(file, kSearchStepBytes + 4096);
     std::atomic<bool> stop{false};
     int32_t table[256];
     FileSearcher searcher(table);
     searcher.SetStop(&stop);
-    searcher.SetBetweenViews([&stop] {
+    searcher.SetWhileSearching([&stop] {
         if (!faults::SlowSectorHeld())
             return;
         if (stop)
@@ -346,6 +400,7 @@ TEST_F(LargeFileTest, FileThatCannotBeReadIsSearchedThroughAView)
 // at a time is searched through views, however many searchers there are.
 TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
 {
+    const ThroughViews through;
     MakeSparseFile(file, 3 * kSearchViewBytes);
     WriteBytesAt(file, 3 * kSearchViewBytes - 2, BytesOf("AB"));
     faults::SetLargestView(kSmallestViewBytes);
@@ -380,9 +435,10 @@ TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
 {
     if (sizeof(void*) > 4)
         GTEST_SKIP() << "one file's views at a time is for 32-bit processes";
+    const ThroughViews through;
     MakeSparseFile(file, 3 * kSearchViewBytes);
     const std::string other = dir / "other.bin";
-    MakeSparseFile(other, kReadBytes + (1 << 20));
+    MakeSparseFile(other, kHelpedReadBytes + (1 << 20));
 
     // The first search holds the turn between its views until released.
     HANDLE holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -390,7 +446,7 @@ TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
     std::thread first([&] {
         int32_t table[256];
         FileSearcher searcher(table);
-        searcher.SetBetweenViews([&] {
+        searcher.SetWhileSearching([&] {
             ::SetEvent(holding);
             ::WaitForSingleObject(release, 30000);
         });

@@ -88,6 +88,7 @@ struct Real {
     decltype(&::GetWindowTextW) GetWindowTextW;
     decltype(&::MessageBoxW) MessageBoxW;
     decltype(&::CoCreateInstance) CoCreateInstance;
+    decltype(&::ReOpenFile) ReOpenFile;
 } g_real;
 
 // --- What the tests watch beside failures ---
@@ -98,6 +99,13 @@ std::atomic<bool> g_viewsHeld{false};
 std::string g_badPath;
 int64_t g_badOffset = -1;
 std::set<HANDLE> g_badFiles, g_badMappings;
+// The file whose reads are watched (WatchReadsOf), its handles open now, its reads so far.
+std::string g_heldPath;
+std::set<HANDLE> g_heldFiles;
+std::atomic<bool> g_readsHeld{false};
+std::atomic<int> g_heldReads{0};
+// A read with ReadFile has waited on the slow sector: later ones pass.
+bool g_slowReadDone = false;
 std::vector<uintptr_t> g_badPages;
 // A slow sector: its page waits, when read through a view, until let go.
 bool g_badIsSlow = false;
@@ -203,6 +211,27 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY
         std::lock_guard<CLock> lock(g_watchMutex);
         if (!g_badPath.empty() && _stricmp(path, g_badPath.c_str()) == 0)
             g_badFiles.insert(h);
+        if (!g_heldPath.empty() && _stricmp(path, g_heldPath.c_str()) == 0)
+            g_heldFiles.insert(h);
+    }
+    return h;
+}
+
+// A handle of its own to the same file: watched as the one it was opened from.
+HANDLE WINAPI FakeReOpenFile(HANDLE original, DWORD access, DWORD share, DWORD flags)
+{
+    if (Fails(Fault::ReOpenFile)) {
+        ::SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE h = g_real.ReOpenFile(original, access, share, flags);
+    if (h != INVALID_HANDLE_VALUE) {
+        const OwnWork own;
+        std::lock_guard<CLock> lock(g_watchMutex);
+        if (g_badFiles.count(original))
+            g_badFiles.insert(h);
+        if (g_heldFiles.count(original))
+            g_heldFiles.insert(h);
     }
     return h;
 }
@@ -216,10 +245,10 @@ BOOL WINAPI FakeGetFileSizeEx(HANDLE file, PLARGE_INTEGER size)
     return g_real.GetFileSizeEx(file, size);
 }
 
-bool CoversBadSector(HANDLE file, DWORD bytes, LPOVERLAPPED at)
+bool CoversBadSector(HANDLE file, DWORD bytes, LPOVERLAPPED at, bool slow)
 {
     std::lock_guard<CLock> lock(g_watchMutex);
-    if (!g_badFiles.count(file))
+    if (!g_badFiles.count(file) || g_badIsSlow != slow)
         return false;
     int64_t from = 0;
     if (at) {
@@ -233,9 +262,41 @@ bool CoversBadSector(HANDLE file, DWORD bytes, LPOVERLAPPED at)
     return from < badPage + static_cast<int64_t>(kPage) && badPage < from + bytes;
 }
 
+// The first read of the slow sector waits until it is let go, as a slow disk does.
+void WaitIfSlow(HANDLE file, DWORD bytes, LPOVERLAPPED at)
+{
+    if (!CoversBadSector(file, bytes, at, true))
+        return;
+    {
+        std::lock_guard<CLock> lock(g_watchMutex);
+        if (g_slowReadDone)
+            return;
+        g_slowReadDone = true;
+    }
+    // Stands for no view: a view unmapped meanwhile is not this read's.
+    static const char kReading = 0;
+    g_slowHeldView = &kReading;
+    ++g_slowHolds;
+    ::WaitForSingleObject(g_slowReleased, 30000);
+    g_slowHeldView = nullptr;
+}
+
+// Reads of the held file wait while they are held.
+void WaitIfHeld(HANDLE file)
+{
+    {
+        std::lock_guard<CLock> lock(g_watchMutex);
+        if (!g_heldFiles.count(file))
+            return;
+    }
+    ++g_heldReads;
+    for (int i = 0; i < 6000 && g_readsHeld; ++i)
+        ::Sleep(5);
+}
+
 BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD got, LPOVERLAPPED at)
 {
-    if (Fails(Fault::ReadFile) || CoversBadSector(file, bytes, at)) {
+    if (Fails(Fault::ReadFile) || CoversBadSector(file, bytes, at, false)) {
         if (got)
             *got = 0;
         ::SetLastError(ERROR_IO_DEVICE);
@@ -249,6 +310,11 @@ BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD got, L
     }
     if (bytes > 0 && Fails(Fault::ReadFileShort))
         bytes /= 2;
+    // A read that reaches the disk: held, or slow.
+    if (!Unwatched()) {
+        WaitIfHeld(file);
+        WaitIfSlow(file, bytes, at);
+    }
     return g_real.ReadFile(file, buffer, bytes, got, at);
 }
 
@@ -417,6 +483,7 @@ BOOL WINAPI FakeCloseHandle(HANDLE h)
         std::lock_guard<CLock> lock(g_watchMutex);
         g_badFiles.erase(h);
         g_badMappings.erase(h);
+        g_heldFiles.erase(h);
     }
     const BOOL closed = g_real.CloseHandle(h);
     if (closed && Fails(Fault::CloseHandle)) {
@@ -553,6 +620,7 @@ const char* FaultName(Fault fault)
     case Fault::GetWindowTextW: return "GetWindowTextW";
     case Fault::MessageBoxW: return "MessageBoxW";
     case Fault::CoCreateInstance: return "CoCreateInstance";
+    case Fault::ReOpenFile: return "ReOpenFile";
     }
     return "?";
 }
@@ -581,6 +649,7 @@ void Install()
         PointImportAt(g_real.GetFileInformationByHandle, k, "GetFileInformationByHandle", &FakeGetFileInformationByHandle);
         PointImportAt(g_real.CloseHandle, k, "CloseHandle", &FakeCloseHandle);
         PointImportAt(g_real.CreateThread, k, "CreateThread", &FakeCreateThread);
+        PointImportAt(g_real.ReOpenFile, k, "ReOpenFile", &FakeReOpenFile);
         PointImportAt(g_real.FlushFileBuffers, k, "FlushFileBuffers", &FakeFlushFileBuffers);
         PointImportAt(g_real.UnlockFileEx, k, "UnlockFileEx", &FakeUnlockFileEx);
         PointImportAt(g_real.FindClose, k, "FindClose", &FakeFindClose);
@@ -668,6 +737,7 @@ void SetSlowSector(const std::string& path, int64_t offset)
     SetBadSector(path, offset);
     std::lock_guard<CLock> lock(g_watchMutex);
     g_badIsSlow = offset >= 0;
+    g_slowReadDone = false;
     g_slowPages.clear();
     g_slowHolds = 0;
     g_unmappedWhileRead = 0;
@@ -691,6 +761,31 @@ int SlowSectorHolds()
 int UnmappedWhileRead()
 {
     return g_unmappedWhileRead;
+}
+
+void WatchReadsOf(const std::string& path)
+{
+    Install();
+    std::lock_guard<CLock> lock(g_watchMutex);
+    g_heldPath = path;
+    g_heldFiles.clear();
+    g_heldReads = 0;
+}
+
+void HoldWatchedReads(bool held)
+{
+    g_readsHeld = held;
+}
+
+int WatchedReads()
+{
+    return g_heldReads;
+}
+
+int WatchedHandles()
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    return static_cast<int>(g_heldFiles.size());
 }
 
 void SetLargestView(SIZE_T bytes)

@@ -42,6 +42,7 @@ enum class Fault {
     GetWindowTextW,
     MessageBoxW,  // returning 0: no box could be shown
     CoCreateInstance,
+    ReOpenFile,
 };
 
 const char* FaultName(Fault fault);
@@ -81,8 +82,9 @@ void HoldViews(bool held);
 // in-page error. -1 to stop.
 void SetBadSector(const std::string& path, int64_t offset);
 
-// The same bytes as SetBadSector names are slow instead: a read of their page through a
-// view waits until ReleaseSlowSector (30 s at most), then finds them. -1 to stop.
+// The same bytes as SetBadSector names are slow instead: the first read of their page,
+// through a view or with ReadFile, waits until ReleaseSlowSector (30 s at most), then
+// finds them. -1 to stop.
 void SetSlowSector(const std::string& path, int64_t offset);
 // A read waits on the slow sector now.
 bool SlowSectorHeld();
@@ -91,6 +93,16 @@ void ReleaseSlowSector();
 // are left mapped), since it was set.
 int SlowSectorHolds();
 int UnmappedWhileRead();
+
+// Watches the handles the program opens from now on to the file at path (as the program
+// names it), and its ReadFile calls of them; "" stops.
+void WatchReadsOf(const std::string& path);
+// While held, every ReadFile of the watched file waits until they are let go (30 s at
+// most).
+void HoldWatchedReads(bool held);
+// ReadFile calls of the watched file since it was named, and its handles open now.
+int WatchedReads();
+int WatchedHandles();
 
 // Views of a file mapping larger than this cannot be mapped for lack of address space
 // (0: no limit).
