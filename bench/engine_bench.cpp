@@ -11,8 +11,8 @@
 //                                         file opened, read with one ReadFile and closed,
 //                                         on two threads
 //   engine_bench read-or-map DIR RUNS     for files of several sizes, made in DIR: the
-//                                         time to open and search one by reading it whole
-//                                         against mapping a view of it
+//                                         time to open and search one by reading it whole,
+//                                         in pieces, mapping a view of it, and as Start does
 //   engine_bench replace-walk DIR RUNS    Start in directory mode without asking over
 //                                         the files of DIR, each holding "AB" replaced
 //                                         by "YZ" (made afresh before every run), No to
@@ -355,8 +355,15 @@ int SearchMapped(const std::string& path)
     return found;
 }
 
-// The cost of a file either way, by size: where reading stops paying is the size below
-// which the engine reads files whole.
+// As Start searches it: read in pieces, by two threads from kHelpedReadBytes on.
+int SearchEngine(const std::string& path)
+{
+    static FileSearcher searcher(g_table);
+    return static_cast<int>(searcher.Search(path.c_str(), kAbsent, sizeof kAbsent));
+}
+
+// The cost of a file each way, by size: what reading costs against mapping, and what the
+// engine's second thread gives the larger files.
 int ReadOrMap(const char* dir, int runs)
 {
     ::CreateDirectoryA(dir, nullptr);
@@ -374,7 +381,9 @@ int ReadOrMap(const char* dir, int runs)
         const double read = PerFileMicroseconds(runs, files, SearchRead);
         const double pieces = PerFileMicroseconds(runs, files, SearchPieces);
         const double mapped = PerFileMicroseconds(runs, files, SearchMapped);
-        std::printf("size kib=%d read_us=%.1f pieces_us=%.1f map_us=%.1f\n", kib, read, pieces, mapped);
+        const double engine = PerFileMicroseconds(runs, files, SearchEngine);
+        std::printf("size kib=%d read_us=%.1f pieces_us=%.1f map_us=%.1f engine_us=%.1f\n", kib, read, pieces, mapped,
+                    engine);
     }
     return 0;
 }

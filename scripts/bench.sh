@@ -9,8 +9,8 @@
 #  - a directory walk over 10,000 small files through the real dialog, against what the
 #    system allows (each file opened, read once and closed, on two threads) and grep -r,
 #    with the Wine server's requests per file for both, counted from its trace;
-#  - what a file costs read whole, read in pieces and mapped, by size: where the engine
-#    stops reading.
+#  - what a file costs read whole, read in pieces, mapped and searched as Start does, by
+#    size;
 # The file search runs the product's architecture where this machine runs it (i686),
 # x64 elsewhere; the walk and reading tables run every architecture it can.
 # Every figure is the median of BENCH_RUNS runs (default 5).
@@ -295,15 +295,18 @@ for a in wine_archs:
 
 print("\n### Reading a file against mapping a view of it, by size (microseconds per file, Wine)\n")
 print("Each file opened, searched and closed: read with one `ReadFile`, read in pieces of 2 MiB (the last bytes of")
-print("each searched again with the next), or mapped whole.\n")
-print("| build (Wine) | file size (KiB) | one ReadFile | 2 MiB pieces | mapped | pieces / mapped |")
-print("|---|---:|---:|---:|---:|---:|")
+print("each searched again with the next), mapped whole, or searched as Start searches it (in pieces, by two")
+print("threads from 8 MiB on).\n")
+print("| build (Wine) | file size (KiB) | one ReadFile | 2 MiB pieces | mapped | pieces / mapped | as Start | Start / pieces |")
+print("|---|---:|---:|---:|---:|---:|---:|---:|")
 for a in wine_archs:
     for line in open(os.path.join(data, f"sizes-{a}.txt")):
         if line.startswith("size "):
             f = fields(line)
             read, pieces, mapped = float(f["read_us"]), float(f["pieces_us"]), float(f["map_us"])
-            print(f"| {a} | {int(f['kib']):,} | {read:,.0f} | {pieces:,.0f} | {mapped:,.0f} | {pieces / mapped:.2f} |")
+            engine = float(f["engine_us"])
+            print(f"| {a} | {int(f['kib']):,} | {read:,.0f} | {pieces:,.0f} | {mapped:,.0f} | {pieces / mapped:.2f} | "
+                  f"{engine:,.0f} | {engine / pieces:.2f} |")
 
 print("\n### Writing: a walk that replaces in 1,000 small files, each write flushed or not (ms per file)\n")
 print("Start in directory mode without asking over 1,000 files of 10 bytes, each holding the pattern once; every")
