@@ -572,6 +572,48 @@ private:
     CThread m_thread;  // last: joined before the rest goes
 };
 
+// Read buffers of searchers that have ended, for those that come after. Its slots take
+// a buffer without allocating; where all are full, the buffer is let go.
+class BufferShelf {
+public:
+    static BufferShelf& Of()
+    {
+        static BufferShelf* shelf = new BufferShelf;  // never destroyed: searchers give back at exit too
+        return *shelf;
+    }
+    // A buffer of at least bytes, one from the shelf where it holds one; may throw
+    // std::bad_alloc.
+    void Fit(std::vector<unsigned char>& buffer, size_t bytes)
+    {
+        if (buffer.size() >= bytes)
+            return;
+        if (buffer.empty()) {
+            std::lock_guard<CLock> lock(m_lock);
+            for (auto& slot : m_slots) {
+                if (slot.size() > buffer.size())
+                    buffer.swap(slot);
+            }
+        }
+        if (buffer.size() < bytes)
+            buffer.resize(bytes);
+    }
+    void Give(std::vector<unsigned char>& buffer) noexcept
+    {
+        std::lock_guard<CLock> lock(m_lock);
+        for (auto& slot : m_slots) {
+            if (slot.empty()) {
+                slot.swap(buffer);
+                return;
+            }
+        }
+    }
+
+private:
+    static constexpr int kSlots = 8;
+    CLock m_lock;
+    std::vector<unsigned char> m_slots[kSlots];
+};
+
 HANDLE CreateReadMapping(HANDLE file, int64_t length)
 {
     return ::CreateFileMappingA(file, nullptr, PAGE_READONLY, High(length), Low(length), nullptr);
@@ -585,6 +627,12 @@ int64_t QueryFileLength(HANDLE file)
     if (!::GetFileSizeEx(file, &size))
         return -1;
     return size.QuadPart;
+}
+
+FileSearcher::~FileSearcher()
+{
+    BufferShelf::Of().Give(m_buffer);
+    BufferShelf::Of().Give(m_helperBuffer);
 }
 
 int64_t FileSearcher::Search(const char* path, const PatternBytes& pattern)
@@ -649,8 +697,7 @@ FileSearcher::ReadResult FileSearcher::SearchRead(HANDLE file, int64_t length, b
         return ReadResult::Searched;
     const int64_t carry = std::max(m_pattern.n - 1, 0);
     const size_t capacity = static_cast<size_t>(std::min(length, kReadPieceBytes + carry));
-    if (m_buffer.size() < capacity)
-        m_buffer.resize(capacity);
+    BufferShelf::Of().Fit(m_buffer, capacity);
     if (!atStart) {
         LARGE_INTEGER zero{};
         if (!::SetFilePointerEx(file, zero, nullptr, FILE_BEGIN))
@@ -690,10 +737,8 @@ bool FileSearcher::SearchReadHelped(HANDLE file, int64_t length, ReadResult& res
 {
     const size_t capacity = static_cast<size_t>(kReadPieceBytes + std::max(m_pattern.n - 1, 0));
     try {
-        if (m_buffer.size() < capacity)
-            m_buffer.resize(capacity);
-        if (m_helperBuffer.size() < capacity)
-            m_helperBuffer.resize(capacity);
+        BufferShelf::Of().Fit(m_buffer, capacity);
+        BufferShelf::Of().Fit(m_helperBuffer, capacity);
     } catch (const std::bad_alloc&) {
         return false;  // read alone, in the buffer it has
     }

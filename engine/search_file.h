@@ -57,6 +57,8 @@ int64_t QueryFileLength(HANDLE file);
 class FileSearcher {
 public:
     explicit FileSearcher(int32_t* table) : m_table(table) {}
+    // Its read buffers go back to the process's shelf, for the searchers after it.
+    ~FileSearcher();
     FileSearcher(const FileSearcher&) = delete;
     FileSearcher& operator=(const FileSearcher&) = delete;
 
@@ -93,8 +95,12 @@ private:
     int32_t* m_table;
     const std::atomic<bool>* m_stop = nullptr;
     PatternBytes m_pattern;
+    // Read buffers, kept from file to file and, through a shelf of the process's, from
+    // searcher to searcher (a walk's searchers end with the walk): a new buffer's pages
+    // cost the system a fault each when first written, which under Wine on some machines
+    // costs as much as reading the file.
     std::vector<unsigned char> m_buffer;
-    std::vector<unsigned char> m_helperBuffer;  // the helper's, kept as m_buffer is
+    std::vector<unsigned char> m_helperBuffer;  // the helper's
     std::function<void()> m_whileSearching;
 };
 
