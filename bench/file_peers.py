@@ -8,7 +8,9 @@ by run. Run by scripts/bench.sh inside its Wine session:
 
 DATA/one/text.bin is the text; DATA/bin-KIND/KIND.bin each binary, with its near misses
 DATA/KIND.bin.N.AT.pat beside the file it was made as. Prints one line per file, state
-and pattern, each figure the median of RUNS runs in GB/s.
+and pattern, each figure the median of RUNS runs in GB/s (cold, of at least COLD_RUNS:
+a cold run now and then waits on the disk two or three times as long, for every tool alike,
+and a median of few runs would be that run).
 """
 import os
 import random
@@ -18,6 +20,7 @@ import sys
 import time
 
 data, runs, exe, kinds = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
+COLD_RUNS = 9
 text = open(os.path.join(data, "text.bin"), "rb").read(64 << 20)
 env = dict(os.environ, LC_ALL="C")
 
@@ -118,7 +121,7 @@ def measure(big, label, patterns):
             times = {name: [] for name in tools}
             if state == "warm":
                 warm(big)
-            for _ in range(runs):
+            for _ in range(max(runs, COLD_RUNS) if state == "cold" else runs):
                 for name, run in tools.items():
                     if state == "cold":
                         drop(big)
