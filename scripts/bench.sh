@@ -68,8 +68,11 @@ for kind in "${binaries[@]}"; do
 done
 
 echo "Matcher against memmem (native) ..." >&2
-"$native_bench" --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
-  --benchmark_format=json --benchmark_out="$data/find_pattern.json" --benchmark_out_format=json >/dev/null 2>&1
+# Repetitions of all benchmarks in random order, so a drift of the machine's speed (on a
+# shared host, memory speed moves by a fifth within minutes) reaches every tool alike.
+"$native_bench" --benchmark_repetitions="$runs" --benchmark_enable_random_interleaving=true \
+  --benchmark_report_aggregates_only=true --benchmark_format=json \
+  --benchmark_out="$data/find_pattern.json" --benchmark_out_format=json >/dev/null 2>&1
 
 # A tree of 10,000 small text files (100 folders of 100), made once on the Linux side.
 pattern_text='Bytewren-bench-absent'
