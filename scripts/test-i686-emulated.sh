@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Runs the Wine tiers on the 32-bit build, the program as it ships, on a machine that
 # cannot execute 32-bit x86 code: every 32-bit program goes through qemu-user for the
-# run. Slow (about 100 times slower than native; a new prefix takes some 15 minutes and
-# is kept for later runs), so CI does not run it; give a GoogleTest filter to check a
-# 32-bit-specific change:
-#   scripts/test-i686-emulated.sh ['PatternViewsTest.*:EndToEnd.*']
+# run. Slow (a new prefix takes some 20 minutes and is kept for later runs, the session
+# some 7 to start, each test program a minute and a half), so CI does not run it; give a
+# GoogleTest filter to check a 32-bit-specific change:
+#   scripts/test-i686-emulated.sh ['PatternViewsTest.*:SearchFileTest.*']
+# Under qemu, Wine's fault handler is given no trap number ("Got unexpected trap -1"),
+# so a fault Wine would handle itself ends the program, and a message box never opens:
+# the default filter holds the suites that show no box. A test that shows one crashes or
+# hangs its test program there, whatever the program does.
 # Needs root: it registers the qemu handler with binfmt_misc and removes it at the end.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-filter=${1:-*}
+filter=${1:-PatternViewsTest.*:SearchFileTest.*:Resources.*}
 bash "$root/scripts/install-deps.sh"
 if ! dpkg-query -W -f='${Status}' qemu-user 2>/dev/null | grep -q 'install ok installed'; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user
