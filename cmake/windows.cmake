@@ -28,6 +28,7 @@ set(BYTEWREN_CORE_SOURCES
   app/run_queue.cpp
   app/busy_indicator.cpp
   engine/offset_text.cpp
+  engine/address_space.cpp
   engine/search_file.cpp
   engine/read_guard.cpp
   engine/tree_listing.cpp

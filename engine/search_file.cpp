@@ -2,6 +2,7 @@
 
 #include "framework/sync.h"
 #include "framework/thread.h"
+#include "engine/address_space.h"
 #include "engine/find_pattern.h"
 #include "engine/piece_order.h"
 #include "engine/read_guard.h"
@@ -407,15 +408,15 @@ private:
     CThread m_thread;  // last: joined before the rest goes
 };
 
-// A 32-bit process has at most 4 GiB of addresses, much of it taken: there one file at
-// a time is searched through mapped views, so its two views always find room. The
-// wait calls waiting every so often.
+// Where address space is short (a 32-bit process), one file at a time is searched
+// through mapped views, so its two views always find room. The wait calls waiting every
+// so often.
 class MappedSearchTurn {
 public:
     // Gives up waiting once *stop holds.
     MappedSearchTurn(const std::function<void()>& waiting, const std::atomic<bool>* stop)
     {
-        if (sizeof(void*) > 4) {
+        if (!AddressSpaceIsShort()) {
             m_needed = false;
             return;
         }

@@ -43,6 +43,7 @@ struct Scenario {
     Bytes movedTo = {};         // another program rewrites the first target so before it is written
     int escapeAt = -1;          // Esc pressed while this target is opened to be searched
     bool dropped = false;       // the single target, named with a letter no code page has, is dropped
+    bool lockedAtStart = false;  // another program has locked the first page of the first target
 };
 
 // Two faults in one run: every call of then fails once fault has.
@@ -364,6 +365,8 @@ protected:
                     ::Sleep(10);
             }
         });
+        if (s.lockedAtStart)
+            faults::LockAgainstReads(PathOf(s.targets[0]), 0, 4096);
         RunFailing(kNoFailure);  // once without a failure: what a run opens once for all is open
         if (s.escapeAt >= 0) {
             EXPECT_TRUE(m_escaped) << "setup: the walk never opened " << s.targets[s.escapeAt].name;
@@ -373,6 +376,7 @@ protected:
             ++k;
         EXPECT_LT(k, kMostCalls) << FaultName(GetParam().fault) << ": the run never completed";
         faults::OnCreateFileA(nullptr);
+        faults::LockAgainstReads("", 0, 0);
         std::printf("[ matrix   ] %s%s%s: %d calls failed in turn\n", FaultName(GetParam().fault),
                     GetParam().then != Fault::None ? " then " : "",
                     GetParam().then != Fault::None ? FaultName(GetParam().then) : "", k - 1);
@@ -426,13 +430,13 @@ INSTANTIATE_TEST_SUITE_P(
           {Fault::FlushFileBuffers, Fault::FlushFileBuffers}}),
     FaultParamName);
 
-// A replacement in place, in a file read by two threads, and searched through two mapped
-// views where reading fails.
+// A replacement in place, in a file read by two threads, and searched through a mapped
+// view where reading fails.
 class InPlaceReplaceFaults : public FaultMatrixTest {};
 
 TEST_P(InPlaceReplaceFaults, EveryCallFailedInTurn)
 {
-    const int64_t size = kSearchViewBytes + (8 << 20);
+    const int64_t size = kHelpedReadBytes + 3 * kReadPieceBytes;
     static const Scenario s{false, "41 42 43", "58 59 5A", {{"big.bin", {}, {}, size, size - (1 << 20)}}};
     FailEachCallOf(s);
 }
@@ -445,6 +449,24 @@ INSTANTIATE_TEST_SUITE_P(
           {Fault::FlushFileBuffers}, {Fault::CloseHandle}, {Fault::ThreadCreation},
           {Fault::ReadFileLocked, Fault::AddVectoredExceptionHandler}, {Fault::Allocation},
           {Fault::WriteFilePartial, Fault::WriteFile}}),
+    FaultParamName);
+
+// The same in a file of two views whose first page another program has locked: its
+// reads fail there, and it is searched through mapped views, which read past locks.
+class InPlaceThroughViewsFaults : public FaultMatrixTest {};
+
+TEST_P(InPlaceThroughViewsFaults, EveryCallFailedInTurn)
+{
+    const int64_t size = kSearchViewBytes + (8 << 20);
+    static const Scenario s{false, "41 42 43", "58 59 5A", {{"big.bin", {}, {}, size, size - (1 << 20)}},
+                            true, false, {}, -1, false, true};
+    FailEachCallOf(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, InPlaceThroughViewsFaults,
+    Each({{Fault::ReadFile}, {Fault::CreateFileMappingA}, {Fault::MapView}, {Fault::AddVectoredExceptionHandler},
+          {Fault::CloseHandle}, {Fault::ThreadCreation}, {Fault::Allocation}}),
     FaultParamName);
 
 // A walk with replacements: small files, a file read by two threads, a file without the

@@ -623,7 +623,7 @@ TEST_F(WalkTest, LaterBigFileCanBeRenamedWhileAQuestionIsUp)
     ASSERT_TRUE(::CreateHardLinkA(big.c_str(), SharedLargeFile().c_str(), nullptr));
     const std::string renamed = dir / "tree\\c.big";
     bool closed = false, moved = false;
-    faults::WatchReadsOf(big);
+    faults::WatchFile(big);
     // a.bin's question comes once b.big is being read.
     const std::string first = dir / "tree\\a.bin";
     bool inProgress = false;
@@ -653,7 +653,7 @@ TEST_F(WalkTest, LaterBigFileCanBeRenamedWhileAQuestionIsUp)
     Start({IDNO});
     faults::OnCreateFileA(nullptr);
     faults::HoldWatchedReads(false);
-    faults::WatchReadsOf("");
+    faults::WatchFile("");
     ASSERT_TRUE(inProgress) << "setup: b.big was not being read when a.bin was";
     EXPECT_TRUE(closed) << "b.big is still open while the question is up";
     // Stopped within a piece or two of where it was held (the search's and the helper's),

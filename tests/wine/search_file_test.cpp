@@ -1,5 +1,6 @@
 // Searching files on disk: what is searched is exactly what was measured and mapped,
 // whatever the file does meanwhile, and files of any size are searched.
+#include "engine/address_space.h"
 #include "engine/find_pattern.h"
 #include "engine/read_guard.h"
 #include "engine/search_file.h"
@@ -402,6 +403,7 @@ TEST_F(LargeFileTest, FileThatCannotBeReadIsSearchedThroughAView)
 // at a time is searched through views, however many searchers there are.
 TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
 {
+    ASSERT_TRUE(AddressSpaceIsShort()) << "setup: the test program runs as a 32-bit process";
     const ThroughViews through;
     MakeSparseFile(file, 3 * kSearchViewBytes);
     WriteBytesAt(file, 3 * kSearchViewBytes - 2, BytesOf("AB"));
@@ -424,9 +426,7 @@ TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
     for (std::thread& t : searchers)
         t.join();
     EXPECT_EQ(found, 4);
-    if (sizeof(void*) == 4) {
-        EXPECT_LE(faults::TakePeakViews(), 2);
-    }
+    EXPECT_LE(faults::TakePeakViews(), 2);
 }
 
 // A search that gave up waiting for its turn at the views (its stop flag held for a
@@ -435,43 +435,48 @@ TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
 // box opens and closes between two looks.
 TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
 {
-    if (sizeof(void*) > 4)
-        GTEST_SKIP() << "one file's views at a time is for 32-bit processes";
+    ASSERT_TRUE(AddressSpaceIsShort()) << "setup: the test program runs as a 32-bit process";
     const ThroughViews through;
     MakeSparseFile(file, 3 * kSearchViewBytes);
+    // Read with one ReadFile, which fails: the stop flag is first looked at in the wait
+    // for the turn.
     const std::string other = dir / "other.bin";
-    MakeSparseFile(other, kHelpedReadBytes + (1 << 20));
+    MakeSparseFile(other, 64 << 10);
 
-    // The first search holds the turn between its views until released.
-    HANDLE holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread first([&] {
+    // The first search takes the turn, then waits in the mapping of its first view until
+    // the views are let go.
+    faults::WatchFile(file);
+    faults::HoldWatchedViews(true);
+    std::thread first([this] {
         int32_t table[256];
         FileSearcher searcher(table);
-        searcher.SetWhileSearching([&] {
-            ::SetEvent(holding);
-            ::WaitForSingleObject(release, 30000);
-        });
         searcher.Search(file.c_str(), kAB, 2);
     });
-    ASSERT_EQ(::WaitForSingleObject(holding, 30000), WAIT_OBJECT_0) << "setup: the first search never got its turn";
+    for (int i = 0; i < 30000 && faults::WatchedViewsWaiting() == 0; ++i)
+        ::Sleep(1);
+    const int mappedBefore = faults::ViewsMapped();
+    const bool held = faults::WatchedViewsWaiting() == 1;
 
     std::atomic<bool> stop{false}, done{false};
     std::thread flipper([&] {
         while (!done)
             stop = !stop;
     });
-    int32_t table[256];
-    FileSearcher searcher(table);
-    searcher.SetStop(&stop);
-    for (int i = 0; i < 40; ++i)
-        EXPECT_EQ(searcher.Search(other.c_str(), kAB, 2), SEARCH_STOPPED) << "search " << i << " took no turn";
+    if (held) {
+        int32_t table[256];
+        FileSearcher searcher(table);
+        searcher.SetStop(&stop);
+        for (int i = 0; i < 40; ++i)
+            EXPECT_EQ(searcher.Search(other.c_str(), kAB, 2), SEARCH_STOPPED) << "search " << i << " took no turn";
+        EXPECT_EQ(faults::ViewsMapped(), mappedBefore) << "a search mapped views while the turn was another's";
+        EXPECT_EQ(faults::WatchedViewsWaiting(), 1) << "setup: the first search let go of its turn meanwhile";
+    }
     done = true;
     flipper.join();
-    ::SetEvent(release);
+    faults::HoldWatchedViews(false);
     first.join();
-    ::CloseHandle(holding);
-    ::CloseHandle(release);
+    faults::WatchFile("");
+    ASSERT_TRUE(held) << "setup: the first search never took its turn and mapped";
 }
 
 }  // namespace

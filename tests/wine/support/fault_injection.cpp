@@ -89,21 +89,59 @@ struct Real {
     decltype(&::MessageBoxW) MessageBoxW;
     decltype(&::CoCreateInstance) CoCreateInstance;
     decltype(&::ReOpenFile) ReOpenFile;
+    decltype(&::GetSystemInfo) GetSystemInfo;
 } g_real;
 
 // --- What the tests watch beside failures ---
 
 CLock g_watchMutex;
 std::function<void(const char*, DWORD)> g_onCreateFileA;
-std::atomic<bool> g_viewsHeld{false};
-std::string g_badPath;
+// The handles the program holds now to one file, named by its path as the program names
+// it, and the mappings made of them.
+struct FileHandles {
+    std::string path;
+    std::set<HANDLE> files, mappings;
+
+    void Name(const std::string& p)
+    {
+        path = p;
+        files.clear();
+        mappings.clear();
+    }
+    void Opened(const char* p, HANDLE h)
+    {
+        if (!path.empty() && _stricmp(p, path.c_str()) == 0)
+            files.insert(h);
+    }
+    void Reopened(HANDLE original, HANDLE h)
+    {
+        if (files.count(original))
+            files.insert(h);
+    }
+    void Mapped(HANDLE file, HANDLE mapping)
+    {
+        if (files.count(file))
+            mappings.insert(mapping);
+    }
+    void Closed(HANDLE h)
+    {
+        files.erase(h);
+        mappings.erase(h);
+    }
+};
+
+FileHandles g_bad;
 int64_t g_badOffset = -1;
-std::set<HANDLE> g_badFiles, g_badMappings;
-// The file whose reads are watched (WatchReadsOf), its handles open now, its reads so far.
-std::string g_heldPath;
-std::set<HANDLE> g_heldFiles;
+// The file watched (WatchFile): its reads so far.
+FileHandles g_held;
+// The file with a range another program has locked (LockAgainstReads).
+FileHandles g_locked;
+int64_t g_lockedFrom = 0, g_lockedTo = 0;
 std::atomic<bool> g_readsHeld{false};
 std::atomic<int> g_heldReads{0};
+HANDLE g_viewsReleased = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+std::atomic<int> g_viewsWaiting{0};
+std::atomic<bool> g_shortAddressSpace{false};
 // A read with ReadFile has waited on the slow sector: later ones pass.
 bool g_slowReadDone = false;
 std::vector<uintptr_t> g_badPages;
@@ -169,7 +207,7 @@ void* Watched(void* view, HANDLE mapping, DWORD offsetHigh, DWORD offsetLow, SIZ
     ++g_viewsMapped;
     g_peakViews = std::max(g_peakViews, static_cast<int>(g_liveViews.size()));
     const int64_t from = Offset(offsetHigh, offsetLow);
-    if (g_badMappings.count(mapping) && g_badOffset >= from && g_badOffset < from + static_cast<int64_t>(bytes)) {
+    if (g_bad.mappings.count(mapping) && g_badOffset >= from && g_badOffset < from + static_cast<int64_t>(bytes)) {
         const uintptr_t page = (reinterpret_cast<uintptr_t>(view) + static_cast<uintptr_t>(g_badOffset - from)) & ~(kPage - 1);
         DWORD old = 0;
         if (!::VirtualProtect(reinterpret_cast<void*>(page), kPage, PAGE_NOACCESS, &old))
@@ -209,10 +247,8 @@ HANDLE WINAPI FakeCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY
     if (h != INVALID_HANDLE_VALUE) {
         const OwnWork own;
         std::lock_guard<CLock> lock(g_watchMutex);
-        if (!g_badPath.empty() && _stricmp(path, g_badPath.c_str()) == 0)
-            g_badFiles.insert(h);
-        if (!g_heldPath.empty() && _stricmp(path, g_heldPath.c_str()) == 0)
-            g_heldFiles.insert(h);
+        for (FileHandles* watched : {&g_bad, &g_held, &g_locked})
+            watched->Opened(path, h);
     }
     return h;
 }
@@ -228,10 +264,8 @@ HANDLE WINAPI FakeReOpenFile(HANDLE original, DWORD access, DWORD share, DWORD f
     if (h != INVALID_HANDLE_VALUE) {
         const OwnWork own;
         std::lock_guard<CLock> lock(g_watchMutex);
-        if (g_badFiles.count(original))
-            g_badFiles.insert(h);
-        if (g_heldFiles.count(original))
-            g_heldFiles.insert(h);
+        for (FileHandles* watched : {&g_bad, &g_held, &g_locked})
+            watched->Reopened(original, h);
     }
     return h;
 }
@@ -245,21 +279,33 @@ BOOL WINAPI FakeGetFileSizeEx(HANDLE file, PLARGE_INTEGER size)
     return g_real.GetFileSizeEx(file, size);
 }
 
-bool CoversBadSector(HANDLE file, DWORD bytes, LPOVERLAPPED at, bool slow)
+// Whether a read of bytes from at (or from the file pointer) overlaps [from, to).
+bool ReadOverlaps(HANDLE file, DWORD bytes, LPOVERLAPPED at, int64_t from, int64_t to)
 {
-    std::lock_guard<CLock> lock(g_watchMutex);
-    if (!g_badFiles.count(file) || g_badIsSlow != slow)
-        return false;
-    int64_t from = 0;
+    int64_t start = 0;
     if (at) {
-        from = Offset(at->OffsetHigh, at->Offset);
+        start = Offset(at->OffsetHigh, at->Offset);
     } else {
         LARGE_INTEGER zero{}, pos{};
         g_real.SetFilePointerEx(file, zero, &pos, FILE_CURRENT);
-        from = pos.QuadPart;
+        start = pos.QuadPart;
     }
+    return start < to && from < start + bytes;
+}
+
+bool CoversBadSector(HANDLE file, DWORD bytes, LPOVERLAPPED at, bool slow)
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    if (!g_bad.files.count(file) || g_badIsSlow != slow)
+        return false;
     const int64_t badPage = g_badOffset & ~static_cast<int64_t>(kPage - 1);
-    return from < badPage + static_cast<int64_t>(kPage) && badPage < from + bytes;
+    return ReadOverlaps(file, bytes, at, badPage, badPage + static_cast<int64_t>(kPage));
+}
+
+bool CoversLockedRange(HANDLE file, DWORD bytes, LPOVERLAPPED at)
+{
+    std::lock_guard<CLock> lock(g_watchMutex);
+    return g_locked.files.count(file) && ReadOverlaps(file, bytes, at, g_lockedFrom, g_lockedTo);
 }
 
 // The first read of the slow sector waits until it is let go, as a slow disk does.
@@ -286,7 +332,7 @@ void WaitIfHeld(HANDLE file)
 {
     {
         std::lock_guard<CLock> lock(g_watchMutex);
-        if (!g_heldFiles.count(file))
+        if (!g_held.files.count(file))
             return;
     }
     ++g_heldReads;
@@ -302,7 +348,7 @@ BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD got, L
         ::SetLastError(ERROR_IO_DEVICE);
         return FALSE;
     }
-    if (Fails(Fault::ReadFileLocked)) {
+    if (Fails(Fault::ReadFileLocked) || CoversLockedRange(file, bytes, at)) {
         if (got)
             *got = 0;
         ::SetLastError(ERROR_LOCK_VIOLATION);
@@ -328,8 +374,10 @@ HANDLE WINAPI FakeCreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES sa, DWOR
     HANDLE mapping = g_real.CreateFileMappingA(file, sa, protect, high, low, name);
     const OwnWork own;
     std::lock_guard<CLock> lock(g_watchMutex);
-    if (mapping && g_badFiles.count(file))
-        g_badMappings.insert(mapping);
+    if (mapping) {
+        g_bad.Mapped(file, mapping);
+        g_held.Mapped(file, mapping);
+    }
     return mapping;
 }
 
@@ -339,16 +387,23 @@ bool TooLarge(SIZE_T bytes)
     return g_largestView && bytes > g_largestView;
 }
 
-// While views are held, a view is mapped only once they are let go (30 s at most).
-void WaitWhileViewsHeld()
+// While the watched file's views are held, one of them is mapped only once they are let
+// go (120 s at most).
+void WaitWhileViewsHeld(HANDLE mapping)
 {
-    for (int i = 0; i < 6000 && g_viewsHeld; ++i)
-        ::Sleep(5);
+    {
+        std::lock_guard<CLock> lock(g_watchMutex);
+        if (!g_held.mappings.count(mapping))
+            return;
+    }
+    ++g_viewsWaiting;
+    ::WaitForSingleObject(g_viewsReleased, 120000);
+    --g_viewsWaiting;
 }
 
 LPVOID WINAPI FakeMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes)
 {
-    WaitWhileViewsHeld();
+    WaitWhileViewsHeld(mapping);
     if (Fails(Fault::MapView) || TooLarge(bytes)) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -358,7 +413,7 @@ LPVOID WINAPI FakeMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD 
 
 LPVOID WINAPI FakeMapViewOfFileEx(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes, LPVOID at)
 {
-    WaitWhileViewsHeld();
+    WaitWhileViewsHeld(mapping);
     if (Fails(Fault::MapView) || TooLarge(bytes)) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -481,9 +536,8 @@ BOOL WINAPI FakeCloseHandle(HANDLE h)
     {
         const OwnWork own;
         std::lock_guard<CLock> lock(g_watchMutex);
-        g_badFiles.erase(h);
-        g_badMappings.erase(h);
-        g_heldFiles.erase(h);
+        for (FileHandles* watched : {&g_bad, &g_held, &g_locked})
+            watched->Closed(h);
     }
     const BOOL closed = g_real.CloseHandle(h);
     if (closed && Fails(Fault::CloseHandle)) {
@@ -585,6 +639,13 @@ HANDLE WINAPI FakeCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_
     return g_real.CreateThread(sa, stack, start, arg, flags, id);
 }
 
+void WINAPI FakeGetSystemInfo(LPSYSTEM_INFO info)
+{
+    g_real.GetSystemInfo(info);
+    if (g_shortAddressSpace)
+        info->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(uintptr_t{0xFFFEFFFF});
+}
+
 }  // namespace
 
 const char* FaultName(Fault fault)
@@ -650,6 +711,7 @@ void Install()
         PointImportAt(g_real.CloseHandle, k, "CloseHandle", &FakeCloseHandle);
         PointImportAt(g_real.CreateThread, k, "CreateThread", &FakeCreateThread);
         PointImportAt(g_real.ReOpenFile, k, "ReOpenFile", &FakeReOpenFile);
+        PointImportAt(g_real.GetSystemInfo, k, "GetSystemInfo", &FakeGetSystemInfo);
         PointImportAt(g_real.FlushFileBuffers, k, "FlushFileBuffers", &FakeFlushFileBuffers);
         PointImportAt(g_real.UnlockFileEx, k, "UnlockFileEx", &FakeUnlockFileEx);
         PointImportAt(g_real.FindClose, k, "FindClose", &FakeFindClose);
@@ -706,12 +768,6 @@ void OnCreateFileA(std::function<void(const char*, DWORD)> call)
     g_onCreateFileA = std::move(call);
 }
 
-void HoldViews(bool held)
-{
-    Install();
-    g_viewsHeld = held;
-}
-
 void SetBadSector(const std::string& path, int64_t offset)
 {
     Install();
@@ -720,10 +776,8 @@ void SetBadSector(const std::string& path, int64_t offset)
     std::call_once(once, [] { g_real.AddVectoredExceptionHandler(1, AsInPageError); });
     std::lock_guard<CLock> lock(g_watchMutex);
     g_badIsSlow = false;
-    g_badPath = offset < 0 ? std::string() : path;
+    g_bad.Name(offset < 0 ? std::string() : path);
     g_badOffset = offset;
-    g_badFiles.clear();
-    g_badMappings.clear();
     g_badPages.clear();
 }
 
@@ -763,12 +817,11 @@ int UnmappedWhileRead()
     return g_unmappedWhileRead;
 }
 
-void WatchReadsOf(const std::string& path)
+void WatchFile(const std::string& path)
 {
     Install();
     std::lock_guard<CLock> lock(g_watchMutex);
-    g_heldPath = path;
-    g_heldFiles.clear();
+    g_held.Name(path);
     g_heldReads = 0;
 }
 
@@ -785,7 +838,35 @@ int WatchedReads()
 int WatchedHandles()
 {
     std::lock_guard<CLock> lock(g_watchMutex);
-    return static_cast<int>(g_heldFiles.size());
+    return static_cast<int>(g_held.files.size());
+}
+
+void LockAgainstReads(const std::string& path, int64_t from, int64_t to)
+{
+    Install();
+    std::lock_guard<CLock> lock(g_watchMutex);
+    g_locked.Name(path);
+    g_lockedFrom = from;
+    g_lockedTo = to;
+}
+
+void HoldWatchedViews(bool held)
+{
+    if (held)
+        ::ResetEvent(g_viewsReleased);
+    else
+        ::SetEvent(g_viewsReleased);
+}
+
+int WatchedViewsWaiting()
+{
+    return g_viewsWaiting;
+}
+
+void ReportShortAddressSpace(bool on)
+{
+    Install();
+    g_shortAddressSpace = on;
 }
 
 void SetLargestView(SIZE_T bytes)

@@ -72,10 +72,6 @@ public:
 // for, while set: a test can hold the open there for as long as it needs.
 void OnCreateFileA(std::function<void(const char* path, DWORD access)> call);
 
-// While held, every MapViewOfFile(Ex) the program makes waits until the views are let
-// go (30 s at most): a search through views goes no further than the test allows.
-void HoldViews(bool held);
-
 // Makes the bytes of the file at path (as the program names it) from offset on, up to
 // the end of that page, unreadable as a bad sector is: ReadFile of a range that covers
 // them fails with ERROR_IO_DEVICE, and reading them through a mapped view raises an
@@ -94,15 +90,31 @@ void ReleaseSlowSector();
 int SlowSectorHolds();
 int UnmappedWhileRead();
 
+// Another program holds a lock on bytes [from, to) of the file at path (as the program
+// names it) against the handles the program opens from now on: a ReadFile that reaches
+// into them fails with ERROR_LOCK_VIOLATION, while a mapped view reads past the lock as
+// it does on Windows (Wine enforces no locks on reads). "" stops.
+void LockAgainstReads(const std::string& path, int64_t from, int64_t to);
+
 // Watches the handles the program opens from now on to the file at path (as the program
-// names it), and its ReadFile calls of them; "" stops.
-void WatchReadsOf(const std::string& path);
+// names it), its ReadFile calls of them and the mappings made of them; "" stops.
+void WatchFile(const std::string& path);
 // While held, every ReadFile of the watched file waits until they are let go (30 s at
 // most).
 void HoldWatchedReads(bool held);
 // ReadFile calls of the watched file since it was named, and its handles open now.
 int WatchedReads();
 int WatchedHandles();
+// While held, every MapViewOfFile(Ex) of a mapping of the watched file waits until they
+// are let go (120 s at most), so a search through its views holds what it has taken
+// first for as long as the test needs; the calls waiting now.
+void HoldWatchedViews(bool held);
+int WatchedViewsWaiting();
+
+// While on, GetSystemInfo reports the address space of a 32-bit process on 64-bit
+// Windows (4 GiB less 64 KiB), so a 64-bit test program runs the rules of the program
+// as it ships.
+void ReportShortAddressSpace(bool on);
 
 // Views of a file mapping larger than this cannot be mapped for lack of address space
 // (0: no limit).
