@@ -4,7 +4,8 @@
 //   engine_bench tree DIR RUNS HEX        Start on the real dialog in directory mode
 //                                         over DIR, HEX the find pattern (absent)
 //   engine_bench start-each DIR HEX       the same, once for every line read from the
-//                                         input, printing its seconds: the caller can
+//                                         input, printing its seconds and the way large
+//                                         files are searched after it: the caller can
 //                                         drop the files from the page cache between
 //                                         runs of one program
 //   engine_bench floor DIR RUNS           what the system allows a walk of DIR: each
@@ -281,7 +282,8 @@ int StartEach(const char* dir, const char* hex)
     char line[64];
     while (std::fgets(line, sizeof line, stdin)) {
         const double seconds = MedianSeconds(1, [&] { dlg.Start(); });
-        std::printf("seconds=%.6f\n", seconds);
+        static const char* const kWays[] = {"pieces", "small-pieces", "views"};
+        std::printf("seconds=%.6f way=%s\n", seconds, kWays[static_cast<int>(CurrentWayChoice().Chosen())]);
         std::fflush(stdout);
     }
     return 0;
@@ -355,7 +357,8 @@ int SearchMapped(const std::string& path)
     return found;
 }
 
-// As Start searches it: read in pieces, by two threads from kHelpedReadBytes on.
+// As Start searches it: read or mapped as the process chose, by two threads from
+// kHelpedReadBytes on.
 int SearchEngine(const std::string& path)
 {
     static FileSearcher searcher(g_table);

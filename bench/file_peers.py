@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
 """Start on the real dialog over a 1 GiB text file and over 256 MiB binaries, against
 grep and ripgrep on the same file for the same patterns, with the file warm (read twice
-first) and cold (dropped from the page cache before every run). The tools take turns run
-by run. Run by scripts/bench.sh inside its Wine session:
+first) and cold (dropped from the page cache before every run), with the machine idle
+and with one core kept busy by another program. The tools take turns run by run. Each
+figure comes with the processor time the tool took per GiB: a process's user and system
+time for grep and ripgrep; for Start, the time on a processor of every thread of the
+program and of the Wine server, which does the program's system calls. Run by
+scripts/bench.sh inside its Wine session:
 
     file_peers.py DATA RUNS ENGINE_BENCH_EXE KIND...
 
 DATA/one/text.bin is the text; DATA/bin-KIND/KIND.bin each binary, with its near misses
-DATA/KIND.bin.N.AT.pat beside the file it was made as. Prints one line per file, state
-and pattern, each figure the median of RUNS runs in GB/s (cold, of at least COLD_RUNS:
+DATA/KIND.bin.N.AT.pat beside the file it was made as. Prints one line per file, state,
+load and pattern, each figure the median of RUNS runs in GB/s and ms per GiB (cold, of
+at least COLD_RUNS:
 a cold run now and then waits on the disk two or three times as long, for every tool alike,
 and a median of few runs would be that run).
 """
@@ -56,6 +61,36 @@ def warm(big):
                 pass
 
 
+def on_processor(pids):
+    """Seconds the threads of the processes pids have run on a processor so far
+    (the scheduler's own count, in nanoseconds)."""
+    total = 0
+    for pid in pids:
+        try:
+            tasks = os.listdir("/proc/%d/task" % pid)
+        except OSError:
+            continue
+        for task in tasks:
+            try:
+                with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+                    total += int(f.read().split()[0])
+            except OSError:
+                pass
+    return total / 1e9
+
+
+def wine_servers():
+    found = []
+    for pid in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/comm" % pid) as f:
+                if f.read().startswith("wineserver"):
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
 class Ours:
     """Start on the real dialog, in one program for all runs of a pattern: the clock is
     the program's own, around Start alone, as a user presses it in a program already up."""
@@ -64,11 +99,16 @@ class Ours:
         hexp = " ".join("%02X" % b for b in p)
         self.proc = subprocess.Popen([os.environ["WINE"], exe, "start-each", one, hexp], stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, text=True)
+        self.pids = [self.proc.pid] + wine_servers()
+        self.way = "?"
 
     def __call__(self):
+        before = on_processor(self.pids)
         self.proc.stdin.write("\n")
         self.proc.stdin.flush()
-        return float(self.proc.stdout.readline().split("seconds=")[1])
+        f = dict(kv.split("=", 1) for kv in self.proc.stdout.readline().split())
+        self.way = f.get("way", "?")
+        return float(f["seconds"]), on_processor(self.pids) - before
 
     def close(self):
         self.proc.stdin.close()
@@ -98,16 +138,31 @@ def rg(p, path, big):
 
 
 def timed_checked(cmd):
-    """Seconds, when the tool searched the file through: grep and ripgrep exit with 0
-    (found) or 1 (not found), with 2 on an error."""
+    """Seconds, and seconds on a processor, when the tool searched the file through: grep
+    and ripgrep exit with 0 (found) or 1 (not found), with 2 on an error."""
     start = time.perf_counter()
-    rc = subprocess.run(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False).returncode
-    if rc > 1:
+    proc = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    seconds = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode > 1:
         raise RuntimeError("failed: " + " ".join(cmd))
-    return time.perf_counter() - start
+    return seconds, usage.ru_utime + usage.ru_stime
 
 
-def measure(big, label, patterns):
+class BusyCore:
+    """Another program that keeps one core busy while it lives, ended by its PID."""
+
+    def __enter__(self):
+        self.proc = subprocess.Popen(["sh", "-c", "while :; do :; done"])
+        return self
+
+    def __exit__(self, *exc):
+        self.proc.kill()
+        self.proc.wait()
+
+
+def measure(big, label, patterns, load):
     """patterns: (n, shape, bytes, file of the bytes)"""
     one = winpath(os.path.dirname(big))
     size = os.path.getsize(big)
@@ -119,17 +174,22 @@ def measure(big, label, patterns):
                 tools["grep"] = lambda: timed_checked(grep(p, path, big))
             # The tools take turns, run by run, so drifts of the machine's speed reach all of them.
             times = {name: [] for name in tools}
+            cpu = {name: [] for name in tools}
             if state == "warm":
                 warm(big)
             for _ in range(max(runs, COLD_RUNS) if state == "cold" else runs):
                 for name, run in tools.items():
                     if state == "cold":
                         drop(big)
-                    times[name].append(run())
+                    wall, processor = run()
+                    times[name].append(wall)
+                    cpu[name].append(processor)
             ours.close()
             seconds = {name: statistics.median(t) for name, t in times.items()}
-            print("file data=%s state=%s n=%d shape=%s " % (label, state, n, shape) +
-                  " ".join("%s=%.3f" % (k, size / v / 1e9) for k, v in seconds.items()), flush=True)
+            per_gib = {name: statistics.median(t) * 1e3 * 2**30 / size for name, t in cpu.items()}
+            print("file data=%s state=%s load=%s n=%d shape=%s way=%s " % (label, state, load, n, shape, ours.way) +
+                  " ".join("%s=%.3f" % (k, size / v / 1e9) for k, v in seconds.items()) + " " +
+                  " ".join("%s_cpu=%.1f" % (k, v) for k, v in per_gib.items()), flush=True)
 
 
 patterns = []
@@ -140,7 +200,7 @@ for n, shape in ((1, "-"), (2, "last"), (4, "last"), (4, "middle"), (16, "last")
     with open(path, "wb") as f:
         f.write(p)
     patterns.append((n, shape, p, path))
-measure(os.path.join(data, "one", "text.bin"), "text", patterns)
+files = [(os.path.join(data, "one", "text.bin"), "text", patterns)]
 
 for kind in kinds:
     patterns = []
@@ -149,4 +209,10 @@ for kind in kinds:
             path = os.path.join(data, "%s.bin.%d.%s.pat" % (kind, n, shape))
             if os.path.exists(path):
                 patterns.append((n, shape, open(path, "rb").read(), path))
-    measure(os.path.join(data, "bin-" + kind, kind + ".bin"), kind, patterns)
+    files.append((os.path.join(data, "bin-" + kind, kind + ".bin"), kind, patterns))
+
+for big, label, patterns in files:
+    measure(big, label, patterns, "idle")
+with BusyCore():
+    for big, label, patterns in files:
+        measure(big, label, patterns, "busy")

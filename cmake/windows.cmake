@@ -30,6 +30,11 @@ set(BYTEWREN_CORE_SOURCES
   engine/offset_text.cpp
   engine/address_space.cpp
   engine/search_file.cpp
+  engine/read_pieces.cpp
+  engine/mapped_views.cpp
+  engine/mapped_search_turn.cpp
+  engine/runs_ahead.cpp
+  engine/way_choice.cpp
   engine/read_guard.cpp
   engine/tree_listing.cpp
   engine/walk_ahead.cpp

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Measures where the time goes and prints one table (Markdown):
+# Measures where the time goes, prints the tables (Markdown) and puts them into
+# docs/performance.md as the section of this machine's kind of processor:
 #  - the matcher against glibc's memchr and memmem and against its own quick-search loop
 #    on 256 MiB of three kinds of data and three shapes of pattern, and on 64 MiB of six
 #    kinds of binaries with near misses made of their own bytes (native);
 #  - Start on the real dialog over a 1 GiB text file and 256 MiB binaries (under Wine),
 #    against grep and ripgrep on the same file for the same patterns, with the file in
-#    the page cache and dropped from it before every run;
+#    the page cache and dropped from it before every run, idle and with one core kept
+#    busy by another program, with each tool's processor time per GiB;
 #  - a directory walk over 10,000 small files through the real dialog, against what the
 #    system allows (each file opened, read once and closed, on two threads) and grep -r,
 #    with the Wine server's requests per file for both, counted from its trace;
@@ -200,7 +202,7 @@ done
 trap - EXIT
 
 echo "grep ..." >&2
-python3 - "$data" "$runs" "$pattern_text" "$arch" "$root" "${wine_archs[@]}" <<'EOF'
+python3 - "$data" "$runs" "$pattern_text" "$arch" "$root" "${wine_archs[@]}" >"$data/tables.md" <<'EOF'
 import json, os, platform, statistics, subprocess, sys, time
 data, runs, pattern_text, arch, root = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
 wine_archs = sys.argv[6:]
@@ -248,30 +250,44 @@ print("| data | odd byte | pattern bytes | FindPattern | glibc | FindPattern / g
 print("|---|---|---:|---:|---:|---:|---:|---:|")
 print(worst[1])
 
-print("\n### File search: Start on a 1 GiB text file and 256 MiB binaries against grep and ripgrep (GB/s)\n")
-print("Warm: the file read twice before; cold: dropped from the page cache before every run, at least nine runs. grep is")
+print("\n### File search: Start on a 1 GiB text file and 256 MiB binaries against grep and ripgrep (GB/s, and processor ms per GiB)\n")
+print("Warm: the file read twice before; cold: dropped from the page cache before every run, at least nine runs. Idle:")
+print("nothing else runs; busy: another program keeps one core busy (`while :; do :; done`). grep is")
 print("`grep -c -F -a -f` with the bytes in a file (`-z -P` with `\\xNN` where they hold a line feed; `-` where they")
 print("hold a NUL too, which grep cannot look for), ripgrep `rg -c -a --mmap`, `-F -f` for ASCII, a `(?-u)\\xNN` regex")
 print("otherwise, with `-U` where it holds a line feed. Text: a slice of it with one byte changed")
-print("to `#`, which it never holds, last or in the middle. Binaries: the near misses of the matcher table.\n")
-print(f"| data | file | pattern bytes | odd byte | Start ({arch}, Wine) | grep | ripgrep | Start / faster peer |")
-print("|---|---|---:|---|---:|---:|---:|---:|")
-worst = None
+print("to `#`, which it never holds, last or in the middle. Binaries: the near misses of the matcher table.")
+print("Processor time: user and system time for grep and ripgrep; for Start, the time on a processor of every")
+print("thread of the program and of the Wine server. Way: how Start searched large files by the end of the row")
+print("(read in 2 MiB or 512 KiB pieces, or through views), as the program chose it.\n")
+header = (f"| data | file | load | pattern bytes | odd byte | Start ({arch}, Wine) | grep | ripgrep | Start / faster peer "
+          f"| Start ms/GiB | ripgrep ms/GiB | Start / ripgrep, processor | way |\n"
+          "|---|---|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---|")
+print(header)
+worst, costliest = {}, {}
 for line in open(os.path.join(data, "file.txt")):
     if not line.startswith("file "):
         continue
     f = fields(line)
     best = max(float(f.get("grep", 0)), float(f["rg"]))
     grep = f"{float(f['grep']):.2f}" if "grep" in f else "-"
-    row = (f"| {f['data']} | {f['state']} | {f['n']} | {f['shape']} | {float(f['ours']):.2f} | {grep} | "
-           f"{float(f['rg']):.2f} | {float(f['ours']) / best:.2f} |")
-    if worst is None or float(f["ours"]) / best < worst[0]:
-        worst = (float(f["ours"]) / best, row)
+    ratio = float(f["ours"]) / best
+    cpu = float(f["ours_cpu"]) / float(f["rg_cpu"])
+    row = (f"| {f['data']} | {f['state']} | {f['load']} | {f['n']} | {f['shape']} | {float(f['ours']):.2f} | {grep} | "
+           f"{float(f['rg']):.2f} | {ratio:.2f} | {float(f['ours_cpu']):.0f} | {float(f['rg_cpu']):.0f} | {cpu:.2f} | "
+           f"{f['way']} |")
+    key = (f["state"], f["load"])
+    if key not in worst or ratio < worst[key][0]:
+        worst[key] = (ratio, row)
+    if key not in costliest or cpu > costliest[key][0]:
+        costliest[key] = (cpu, row)
     print(row)
-print(f"\nWorst row ({worst[0]:.2f}):\n")
-print(f"| data | file | pattern bytes | odd byte | Start ({arch}, Wine) | grep | ripgrep | Start / faster peer |")
-print("|---|---|---:|---|---:|---:|---:|---:|")
-print(worst[1])
+print("\nWorst row of each state and load, by speed against the faster peer, then by processor time against ripgrep:\n")
+print(header)
+for key in sorted(worst):
+    print(worst[key][1])
+for key in sorted(costliest):
+    print(costliest[key][1])
 
 print("\n### Directory walk: 10,000 files of 0.5-8 KiB, pattern absent (files per second)\n")
 print("The floor opens, reads with one `ReadFile` and closes each file on two threads, its listing made before the")
@@ -332,3 +348,7 @@ print(f"\nMachine: {cpu}, {os.cpu_count()} cores, {mem:.0f} GiB RAM, {osname}, L
       f"file search under Wine for the {arch} build, walk and reading for {' and '.join(wine_archs)}; "
       f"median of {runs} runs.")
 EOF
+cat "$data/tables.md"
+# The tables go to docs/performance.md as the section of this kind of processor.
+python3 "$root/bench/performance_doc.py" "$data/tables.md" "$root/docs/performance.md" \
+  "$(git -C "$root" rev-parse --short HEAD)$(git -C "$root" diff --quiet HEAD -- . ':!docs' || echo ' with changes')" "$arch"

@@ -236,61 +236,186 @@ struct ThroughViews {
     ThroughViews& operator=(const ThroughViews&) = delete;
 };
 
-TEST_F(LargeFileTest, OccurrenceStraddlingTwoPiecesStepsOrViewsIsFound)
+// Costs on the search's clock (seconds a call) that make way the cheapest.
+faults::CallCosts Favouring(ReadWay way)
 {
-    MakeSparseFile(file, 3 * kSearchViewBytes);
-    for (bool views : {false, true}) {
-        std::optional<ThroughViews> through;
-        if (views)
-            through.emplace();
-        // 'A' ends a piece, step or view, 'B' starts the next.
-        for (const int64_t at : {kReadPieceBytes - 1, kSearchStepBytes - 1, kSearchViewBytes - 1}) {
+    return way == ReadWay::Views         ? faults::CallCosts{1, 1, 0}
+           : way == ReadWay::SmallPieces ? faults::CallCosts{1, 0, 10}
+                                         : faults::CallCosts{0, 1, 10};
+}
+
+// Makes the process choose way, by searching a file large enough to be timed on while
+// way is the cheapest: a way chosen before runs so much slower that a trial comes due,
+// and the trial picks way. True once it is chosen and no trial is due.
+bool ChooseWay(ReadWay way, const std::string& trialFile)
+{
+    faults::SetCallCosts(Favouring(way));
+    for (int i = 0; i < 4; ++i) {
+        const WayChoice choice = CurrentWayChoice();
+        if (choice.Chosen() == way && !choice.TrialDue(kTrialFileBytes))
+            return true;
+        OnAThreadOfItsOwn(trialFile);
+    }
+    return false;
+}
+
+// Makes a trial due, by making the way chosen cost seconds a call; the costs stay.
+bool MakeTrialDue(const std::string& trialFile)
+{
+    for (int i = 0; i < 3; ++i) {
+        const WayChoice choice = CurrentWayChoice();
+        if (choice.TrialDue(kTrialFileBytes))
+            return true;
+        const ReadWay chosen = choice.Chosen();
+        faults::SetCallCosts(chosen == ReadWay::Views         ? faults::CallCosts{0, 0, 10}
+                             : chosen == ReadWay::SmallPieces ? faults::CallCosts{0, 10, 0}
+                                                              : faults::CallCosts{10, 0, 0});
+        OnAThreadOfItsOwn(trialFile);
+    }
+    return CurrentWayChoice().TrialDue(kTrialFileBytes);
+}
+
+// Every way a large file is searched while it lives: read in pieces of either size or
+// through views as the process chose, or through views because every read fails.
+enum class Through { Pieces, SmallPieces, Views, FailedReads };
+const Through kEveryWay[] = {Through::Pieces, Through::SmallPieces, Through::Views, Through::FailedReads};
+
+const char* NameOf(Through through)
+{
+    switch (through) {
+    case Through::Pieces: return "pieces";
+    case Through::SmallPieces: return "small pieces";
+    case Through::Views: return "views";
+    case Through::FailedReads: return "views, reads failing";
+    }
+    return "?";
+}
+
+class SearchedThrough {
+public:
+    SearchedThrough(Through through, const TempDir& dir)
+    {
+        const std::string trialFile = dir / "trial.bin";
+        MakeSparseFile(trialFile, kTrialFileBytes);
+        const ReadWay way = through == Through::Pieces ? ReadWay::Pieces
+                            : through == Through::SmallPieces ? ReadWay::SmallPieces
+                                                              : ReadWay::Views;
+        m_chosen = ChooseWay(way, trialFile);
+        if (through == Through::FailedReads)
+            m_through.emplace();
+    }
+    ~SearchedThrough() { faults::SetCallCosts({}); }
+    SearchedThrough(const SearchedThrough&) = delete;
+    SearchedThrough& operator=(const SearchedThrough&) = delete;
+
+    bool Chosen() const { return m_chosen; }
+
+private:
+    bool m_chosen = false;
+    std::optional<ThroughViews> m_through;
+};
+
+// Files below the size that is timed on: no trial changes the way while they are searched.
+constexpr int64_t kUntimedBytes = 2 * kSearchViewBytes - (1 << 20);
+static_assert(kUntimedBytes < kTrialFileBytes, "searched without a trial");
+
+TEST_F(LargeFileTest, OccurrenceStraddlingTwoPiecesOrViewsIsFound)
+{
+    MakeSparseFile(file, kUntimedBytes);
+    for (Through way : kEveryWay) {
+        const SearchedThrough through(way, dir);
+        ASSERT_TRUE(through.Chosen()) << "setup: " << NameOf(way) << " never chosen";
+        // 'A' ends a piece or view, 'B' starts the next.
+        for (const int64_t at : {kSmallReadPieceBytes - 1, kReadPieceBytes - 1, kSearchViewBytes - 1}) {
             WriteBytesAt(file, at, BytesOf("AB"));
             for (SearchWay search : kBothWays)
-                EXPECT_EQ(search(file), at) << (search == WhileWaiting) << " " << views;
+                EXPECT_EQ(search(file), at) << (search == WhileWaiting) << " " << NameOf(way);
             WriteBytesAt(file, at, BytesOf("ab"));
         }
     }
 }
 
-TEST_F(LargeFileTest, LowestOffsetWinsAcrossPiecesStepsAndViews)
+TEST_F(LargeFileTest, LowestOffsetWinsAcrossPiecesAndViews)
 {
-    MakeSparseFile(file, 3 * kSearchViewBytes);
-    for (bool views : {false, true}) {
-        std::optional<ThroughViews> through;
-        if (views)
-            through.emplace();
-        WriteBytesAt(file, 2 * kSearchViewBytes + 5, BytesOf("AB"));
-        WriteBytesAt(file, kSearchViewBytes + 7, BytesOf("AB"));
-        for (SearchWay search : kBothWays)
-            EXPECT_EQ(search(file), kSearchViewBytes + 7) << (search == WhileWaiting) << " " << views;
-        WriteBytesAt(file, 5 * kSearchStepBytes + 3, BytesOf("AB"));
-        WriteBytesAt(file, kSearchStepBytes + 9, BytesOf("AB"));
-        for (SearchWay search : kBothWays)
-            EXPECT_EQ(search(file), kSearchStepBytes + 9) << (search == WhileWaiting) << " " << views;
-        WriteBytesAt(file, 3 * kReadPieceBytes + 1, BytesOf("AB"));
-        WriteBytesAt(file, kReadPieceBytes + 3, BytesOf("AB"));
-        for (SearchWay search : kBothWays)
-            EXPECT_EQ(search(file), kReadPieceBytes + 3) << (search == WhileWaiting) << " " << views;
-        for (int64_t at : {2 * kSearchViewBytes + 5, kSearchViewBytes + 7, 5 * kSearchStepBytes + 3,
-                           kSearchStepBytes + 9, 3 * kReadPieceBytes + 1, kReadPieceBytes + 3})
-            WriteBytesAt(file, at, BytesOf("ab"));
+    MakeSparseFile(file, kUntimedBytes);
+    for (Through way : kEveryWay) {
+        const SearchedThrough through(way, dir);
+        ASSERT_TRUE(through.Chosen()) << "setup: " << NameOf(way) << " never chosen";
+        const std::pair<int64_t, int64_t> pairs[] = {{kSearchViewBytes + 5, kSearchViewBytes - 9},
+                                                     {5 * kReadPieceBytes + 3, kReadPieceBytes + 9},
+                                                     {3 * kSmallReadPieceBytes + 1, kSmallReadPieceBytes + 3}};
+        for (const auto& [later, earlier] : pairs) {
+            WriteBytesAt(file, later, BytesOf("AB"));
+            WriteBytesAt(file, earlier, BytesOf("AB"));
+            for (SearchWay search : kBothWays)
+                EXPECT_EQ(search(file), earlier) << (search == WhileWaiting) << " " << NameOf(way);
+        }
+        for (const auto& [later, earlier] : pairs) {
+            WriteBytesAt(file, later, BytesOf("ab"));
+            WriteBytesAt(file, earlier, BytesOf("ab"));
+        }
     }
 }
 
-// The answer waits for every piece or step before the one that found something. The
-// slow page holds the first piece's read, or the view's first chunk, so that no step can
-// be searched until it is let go; meanwhile the other thread reads the next piece, or
-// brings in the rest of the view. Then the first piece or step, whose occurrence lies at
-// its end, is searched while the other thread finds the one at the start of the next.
-TEST_F(LargeFileTest, PieceOrStepHeldBackKeepsTheLowestOffset)
+// The ways are timed on the file searched, each on a span of its own, and the cheapest
+// on the clock is kept: whichever way is made to cost seconds a call through the seam,
+// another is chosen, and a file is then searched that way alone.
+TEST_F(LargeFileTest, TheWayThatCostsACoreLeastIsChosen)
 {
-    MakeSparseFile(file, 2 * kSearchViewBytes);
-    for (bool views : {false, true}) {
-        std::optional<ThroughViews> through;
-        if (views)
-            through.emplace();
-        const int64_t unit = views ? kSearchStepBytes : kReadPieceBytes;
+    MakeSparseFile(file, kTrialFileBytes + kSearchViewBytes);
+    const int64_t at = kTrialFileBytes + kSearchViewBytes - 2;
+    WriteBytesAt(file, at, BytesOf("AB"));
+    faults::WatchFile(file);
+    for (ReadWay way : {ReadWay::Views, ReadWay::Pieces, ReadWay::SmallPieces, ReadWay::Views}) {
+        ASSERT_TRUE(ChooseWay(way, file)) << static_cast<int>(way) << " never chosen";
+        const int reads = faults::WatchedReads(), views = faults::ViewsMapped();
+        EXPECT_EQ(OnAThreadOfItsOwn(file), at) << static_cast<int>(way);
+        if (way == ReadWay::Views) {
+            EXPECT_EQ(faults::WatchedReads(), reads) << "read although views were chosen";
+            EXPECT_GT(faults::ViewsMapped(), views);
+        } else {
+            EXPECT_EQ(faults::ViewsMapped(), views) << "mapped although reading was chosen";
+            EXPECT_GT(faults::WatchedReads(), reads);
+        }
+    }
+    faults::SetCallCosts({});
+    faults::WatchFile("");
+}
+
+// A trial's spans, one way each, find what lies in them, across their edges too, and
+// the search goes on the chosen way after the last.
+TEST_F(LargeFileTest, TrialSpansFindWhatTheyHold)
+{
+    MakeSparseFile(file, kTrialFileBytes);
+    ASSERT_TRUE(MakeTrialDue(file)) << "setup: no trial due";
+    // A trial that ends on an occurrence chooses nothing: the next is due too.
+    for (int span = 1; span <= 3; ++span) {
+        const int64_t at = span * kTrialSpanBytes - 1;  // 'A' ends the span, 'B' starts the next
+        WriteBytesAt(file, at, BytesOf("AB"));
+        for (SearchWay search : kBothWays) {
+            ASSERT_TRUE(CurrentWayChoice().TrialDue(kTrialFileBytes)) << "setup: no trial due";
+            EXPECT_EQ(search(file), at) << span << " " << (search == WhileWaiting);
+        }
+        WriteBytesAt(file, at, BytesOf("ab"));
+    }
+    WriteBytesAt(file, kTrialFileBytes - 2, BytesOf("AB"));
+    EXPECT_EQ(OnAThreadOfItsOwn(file), kTrialFileBytes - 2) << "the rest after the trial";
+    faults::SetCallCosts({});
+}
+
+// The answer waits for every piece or run before the one that found something. The
+// slow page holds the first piece's read, or the first run's view, until it is let go;
+// meanwhile the other thread finds the occurrence at the start of the next piece or run.
+// Then the first, whose occurrence lies at its end, is searched.
+TEST_F(LargeFileTest, PieceOrRunHeldBackKeepsTheLowestOffset)
+{
+    MakeSparseFile(file, kUntimedBytes);
+    for (Through way : kEveryWay) {
+        const SearchedThrough through(way, dir);
+        ASSERT_TRUE(through.Chosen()) << "setup: " << NameOf(way) << " never chosen";
+        const int64_t unit = way == Through::Pieces ? kReadPieceBytes
+                             : way == Through::SmallPieces ? kSmallReadPieceBytes
+                                                           : kSearchViewBytes;
         const int64_t first = unit - 2, second = unit + 7;
         WriteBytesAt(file, first, BytesOf("AB"));
         WriteBytesAt(file, second, BytesOf("AB"));
@@ -304,10 +429,10 @@ TEST_F(LargeFileTest, PieceOrStepHeldBackKeepsTheLowestOffset)
             ::Sleep(100);
             faults::ReleaseSlowSector();
         });
-        EXPECT_EQ(OnAThreadOfItsOwn(file), first) << views;
+        EXPECT_EQ(OnAThreadOfItsOwn(file), first) << NameOf(way);
         searched = true;
         release.join();
-        EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on; " << views;
+        EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on; " << NameOf(way);
         faults::SetSlowSector(file, -1);
         WriteBytesAt(file, first, BytesOf("ab"));
         WriteBytesAt(file, second, BytesOf("ab"));
@@ -321,6 +446,8 @@ TEST_F(LargeFileTest, HelperWithoutAHandleLeavesThePiecesToTheSearch)
     const int64_t at = kHelpedReadBytes + 3 * kReadPieceBytes + 1;
     MakeSparseFile(file, kHelpedReadBytes + 5 * kReadPieceBytes);
     WriteBytesAt(file, at, BytesOf("AB"));
+    const SearchedThrough through(Through::Pieces, dir);
+    ASSERT_TRUE(through.Chosen()) << "setup: reading never chosen";
     for (SearchWay search : kBothWays) {
         faults::Arm(Fault::ReOpenFile, 1);
         EXPECT_EQ(search(file), at) << (search == WhileWaiting);
@@ -335,7 +462,7 @@ TEST_F(LargeFileTest, SearchStoppedWhileTheHelperReadsLeavesTheViewMappedUntilIt
 {
     const ThroughViews through;
     MakeSparseFile(file, 2 * kSearchViewBytes);
-    faults::SetSlowSector(file, kSearchStepBytes + 4096);
+    faults::SetSlowSector(file, kSearchViewBytes + 4096);
     std::atomic<bool> stop{false};
     int32_t table[256];
     FileSearcher searcher(table);
@@ -365,22 +492,28 @@ TEST_F(LargeFileTest, UnreadableSectorFailsTheSearchOnlyWhereItMustBeRead)
     };
     const int64_t MiB = 1 << 20;
     const int64_t view = kSearchViewBytes;
+    const int64_t size = view + 30 * MiB;
+    static_assert(kSearchViewBytes + (30 << 20) < kTrialFileBytes, "searched without a trial");
     const Case cases[] = {
-        {1 * MiB, 100 << 10, 800 << 10, 100 << 10},                        // read: mapped instead
-        {8 * MiB, 1 * MiB, 6 * MiB, 1 * MiB},                              // one view
-        {2 * view + 6 * MiB, 1 * MiB, view - 2 * MiB, 1 * MiB},            // later in the view
-        {2 * view + 6 * MiB, view + 1 * MiB + 5, 2 * view + 4 * MiB, view + 1 * MiB + 5},  // a view read ahead
-        {2 * view + 6 * MiB, view + 18 * MiB, view + 8 * MiB, SEARCH_OPEN_FAILED},       // the bad sector first
-        {2 * view + 6 * MiB, 2 * view - 1, 2 * view + 9, SEARCH_OPEN_FAILED},
+        {1 * MiB, 100 << 10, 800 << 10, 100 << 10},              // read whole: mapped instead
+        {8 * MiB, 1 * MiB, 6 * MiB, 1 * MiB},                    // one piece or view
+        {size, 1 * MiB, view - 2 * MiB, 1 * MiB},                // later in the run
+        {size, 20 * MiB + 5, view + 8 * MiB, 20 * MiB + 5},      // in a run searched meanwhile
+        {size, view + 18 * MiB, view + 8 * MiB, SEARCH_OPEN_FAILED},  // the bad sector first
+        {size, view - 1, view + 9, SEARCH_OPEN_FAILED},          // the occurrence's last byte
     };
-    for (const Case& c : cases) {
-        MakeSparseFile(file, c.size);
-        WriteBytesAt(file, c.occurrence, BytesOf("AB"));
-        faults::SetBadSector(file, c.bad);
-        for (SearchWay search : kBothWays)
-            EXPECT_EQ(search(file), c.expected)
-                << c.size << " " << c.occurrence << " " << c.bad << " " << (search == WhileWaiting);
-        faults::SetBadSector(file, -1);
+    for (Through way : kEveryWay) {
+        const SearchedThrough through(way, dir);
+        ASSERT_TRUE(through.Chosen()) << "setup: " << NameOf(way) << " never chosen";
+        for (const Case& c : cases) {
+            MakeSparseFile(file, c.size);
+            WriteBytesAt(file, c.occurrence, BytesOf("AB"));
+            faults::SetBadSector(file, c.bad);
+            for (SearchWay search : kBothWays)
+                EXPECT_EQ(search(file), c.expected) << c.size << " " << c.occurrence << " " << c.bad << " "
+                                                    << (search == WhileWaiting) << " " << NameOf(way);
+            faults::SetBadSector(file, -1);
+        }
     }
 }
 
@@ -455,7 +588,7 @@ TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
     for (int i = 0; i < 30000 && faults::WatchedViewsWaiting() == 0; ++i)
         ::Sleep(1);
     const int mappedBefore = faults::ViewsMapped();
-    const bool held = faults::WatchedViewsWaiting() == 1;
+    const bool held = faults::WatchedViewsWaiting() > 0;  // one for each thread that maps
 
     std::atomic<bool> stop{false}, done{false};
     std::thread flipper([&] {
@@ -469,7 +602,7 @@ TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
         for (int i = 0; i < 40; ++i)
             EXPECT_EQ(searcher.Search(other.c_str(), kAB, 2), SEARCH_STOPPED) << "search " << i << " took no turn";
         EXPECT_EQ(faults::ViewsMapped(), mappedBefore) << "a search mapped views while the turn was another's";
-        EXPECT_EQ(faults::WatchedViewsWaiting(), 1) << "setup: the first search let go of its turn meanwhile";
+        EXPECT_GT(faults::WatchedViewsWaiting(), 0) << "setup: the first search let go of its turn meanwhile";
     }
     done = true;
     flipper.join();

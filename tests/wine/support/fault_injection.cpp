@@ -90,6 +90,7 @@ struct Real {
     decltype(&::CoCreateInstance) CoCreateInstance;
     decltype(&::ReOpenFile) ReOpenFile;
     decltype(&::GetSystemInfo) GetSystemInfo;
+    decltype(&::QueryPerformanceCounter) QueryPerformanceCounter;
 } g_real;
 
 // --- What the tests watch beside failures ---
@@ -142,6 +143,10 @@ std::atomic<int> g_heldReads{0};
 HANDLE g_viewsReleased = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
 std::atomic<int> g_viewsWaiting{0};
 std::atomic<bool> g_shortAddressSpace{false};
+// What the calls cost on the clock (SetCallCosts), and what they have added to it, in
+// the counter's ticks.
+std::atomic<double> g_bigReadCost{0}, g_smallReadCost{0}, g_viewCost{0};
+std::atomic<int64_t> g_clockAhead{0};
 // A read with ReadFile has waited on the slow sector: later ones pass.
 bool g_slowReadDone = false;
 std::vector<uintptr_t> g_badPages;
@@ -206,9 +211,12 @@ void* Watched(void* view, HANDLE mapping, DWORD offsetHigh, DWORD offsetLow, SIZ
     g_liveViews.insert(view);
     ++g_viewsMapped;
     g_peakViews = std::max(g_peakViews, static_cast<int>(g_liveViews.size()));
+    // The view holds the bad page where it holds any byte of it: views are mapped in
+    // whole pages.
     const int64_t from = Offset(offsetHigh, offsetLow);
-    if (g_bad.mappings.count(mapping) && g_badOffset >= from && g_badOffset < from + static_cast<int64_t>(bytes)) {
-        const uintptr_t page = (reinterpret_cast<uintptr_t>(view) + static_cast<uintptr_t>(g_badOffset - from)) & ~(kPage - 1);
+    const int64_t badPage = g_badOffset & ~static_cast<int64_t>(kPage - 1);
+    if (g_bad.mappings.count(mapping) && g_badOffset >= 0 && badPage >= from && badPage < from + static_cast<int64_t>(bytes)) {
+        const uintptr_t page = reinterpret_cast<uintptr_t>(view) + static_cast<uintptr_t>(badPage - from);
         DWORD old = 0;
         if (!::VirtualProtect(reinterpret_cast<void*>(page), kPage, PAGE_NOACCESS, &old))
             return view;
@@ -340,6 +348,22 @@ void WaitIfHeld(HANDLE file)
         ::Sleep(5);
 }
 
+void AddToClock(double seconds)
+{
+    if (seconds <= 0)
+        return;
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    g_clockAhead += static_cast<int64_t>(seconds * static_cast<double>(frequency.QuadPart));
+}
+
+BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* now)
+{
+    const BOOL ok = g_real.QueryPerformanceCounter(now);
+    now->QuadPart += g_clockAhead;
+    return ok;
+}
+
 BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD got, LPOVERLAPPED at)
 {
     if (Fails(Fault::ReadFile) || CoversBadSector(file, bytes, at, false)) {
@@ -356,6 +380,7 @@ BOOL WINAPI FakeReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD got, L
     }
     if (bytes > 0 && Fails(Fault::ReadFileShort))
         bytes /= 2;
+    AddToClock(bytes > (1u << 20) ? g_bigReadCost : g_smallReadCost);
     // A read that reaches the disk: held, or slow.
     if (!Unwatched()) {
         WaitIfHeld(file);
@@ -404,6 +429,7 @@ void WaitWhileViewsHeld(HANDLE mapping)
 LPVOID WINAPI FakeMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes)
 {
     WaitWhileViewsHeld(mapping);
+    AddToClock(g_viewCost);
     if (Fails(Fault::MapView) || TooLarge(bytes)) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -414,6 +440,7 @@ LPVOID WINAPI FakeMapViewOfFile(HANDLE mapping, DWORD access, DWORD high, DWORD 
 LPVOID WINAPI FakeMapViewOfFileEx(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes, LPVOID at)
 {
     WaitWhileViewsHeld(mapping);
+    AddToClock(g_viewCost);
     if (Fails(Fault::MapView) || TooLarge(bytes)) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -712,6 +739,7 @@ void Install()
         PointImportAt(g_real.CreateThread, k, "CreateThread", &FakeCreateThread);
         PointImportAt(g_real.ReOpenFile, k, "ReOpenFile", &FakeReOpenFile);
         PointImportAt(g_real.GetSystemInfo, k, "GetSystemInfo", &FakeGetSystemInfo);
+        PointImportAt(g_real.QueryPerformanceCounter, k, "QueryPerformanceCounter", &FakeQueryPerformanceCounter);
         PointImportAt(g_real.FlushFileBuffers, k, "FlushFileBuffers", &FakeFlushFileBuffers);
         PointImportAt(g_real.UnlockFileEx, k, "UnlockFileEx", &FakeUnlockFileEx);
         PointImportAt(g_real.FindClose, k, "FindClose", &FakeFindClose);
@@ -861,6 +889,14 @@ void HoldWatchedViews(bool held)
 int WatchedViewsWaiting()
 {
     return g_viewsWaiting;
+}
+
+void SetCallCosts(const CallCosts& costs)
+{
+    Install();
+    g_bigReadCost = costs.bigRead;
+    g_smallReadCost = costs.smallRead;
+    g_viewCost = costs.view;
 }
 
 void ReportShortAddressSpace(bool on)

@@ -111,6 +111,15 @@ int WatchedHandles();
 void HoldWatchedViews(bool held);
 int WatchedViewsWaiting();
 
+// While set, each ReadFile the program makes advances the performance counter by
+// bigRead seconds (for more than 1 MiB asked for) or smallRead (for less), and each view
+// it maps by view: the ways of bringing a file's bytes in cost, on the clock a search
+// times them by, what the test says, whatever the machine's speed. Zeros stop.
+struct CallCosts {
+    double bigRead = 0, smallRead = 0, view = 0;
+};
+void SetCallCosts(const CallCosts& costs);
+
 // While on, GetSystemInfo reports the address space of a 32-bit process on 64-bit
 // Windows (4 GiB less 64 KiB), so a 64-bit test program runs the rules of the program
 // as it ships.

@@ -1,0 +1,125 @@
+#include "engine/read_pieces.h"
+
+#include "framework/sync.h"
+#include "engine/find_pattern.h"
+#include "engine/search_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Read buffers of searchers that have ended, for those that come after (a walk's
+// searchers end with the walk). Its slots take a buffer without allocating; where all
+// are full, the buffer is let go.
+class BufferShelf {
+public:
+    static BufferShelf& Of()
+    {
+        static BufferShelf* shelf = new BufferShelf;  // never destroyed: searchers give back at exit too
+        return *shelf;
+    }
+    void Fit(std::vector<unsigned char>& buffer, size_t bytes)
+    {
+        if (buffer.size() >= bytes)
+            return;
+        if (buffer.empty()) {
+            std::lock_guard<CLock> lock(m_lock);
+            for (auto& slot : m_slots) {
+                if (slot.size() > buffer.size())
+                    buffer.swap(slot);
+            }
+        }
+        if (buffer.size() < bytes)
+            buffer.resize(bytes);
+    }
+    void Give(std::vector<unsigned char>& buffer) noexcept
+    {
+        std::lock_guard<CLock> lock(m_lock);
+        for (auto& slot : m_slots) {
+            if (slot.empty()) {
+                slot.swap(buffer);
+                return;
+            }
+        }
+    }
+
+private:
+    static constexpr int kSlots = 8;
+    CLock m_lock;
+    std::vector<unsigned char> m_slots[kSlots];
+};
+
+bool MoveTo(HANDLE file, int64_t offset)
+{
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    return ::SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
+}
+
+}  // namespace
+
+void FitReadBuffer(std::vector<unsigned char>& buffer, size_t bytes)
+{
+    BufferShelf::Of().Fit(buffer, bytes);
+}
+
+void ShelveReadBuffer(std::vector<unsigned char>& buffer) noexcept
+{
+    BufferShelf::Of().Give(buffer);
+}
+
+int64_t PieceSearch::Search(int64_t from, int64_t end, bool seek) const
+{
+    if (from >= end)
+        return SEARCH_NOT_FOUND;
+    if (seek && !MoveTo(file, from))
+        return kPieceUnread;
+    const int64_t carry = std::max(pattern->n - 1, 0);
+    unsigned char* bytes = buffer->data();
+    int64_t base = from;  // the file offset of the buffer's first byte
+    int64_t held = 0;     // bytes in the buffer
+    for (;;) {
+        const DWORD want = static_cast<DWORD>(std::min<int64_t>(pieceBytes, end - base - held));
+        DWORD got = 0;
+        if (!::ReadFile(file, bytes + held, want, &got, nullptr))
+            return kPieceUnread;
+        if (got != want)
+            return SEARCH_OPEN_FAILED;
+        held += want;
+        const int64_t at = FindPattern(bytes, pattern->bytes, table, held, pattern->n);
+        if (at >= 0)
+            return base + at;
+        if (base + held == end)
+            return SEARCH_NOT_FOUND;
+        if (between && *between)
+            (*between)();
+        if (stop && stop->load())
+            return SEARCH_STOPPED;
+        std::memmove(bytes, bytes + held - carry, static_cast<size_t>(carry));
+        base += held - carry;
+        held = carry;
+    }
+}
+
+bool PieceRunReader::Prepare()
+{
+    if (!m_ownHandle)
+        return true;
+    m_own.Reset(::ReOpenFile(m_file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             FILE_FLAG_SEQUENTIAL_SCAN));
+    return m_own.IsValid();
+}
+
+int64_t PieceRunReader::Search(int64_t from, int64_t end)
+{
+    const HANDLE file = m_ownHandle ? m_own.Get() : m_file;
+    const DWORD want = static_cast<DWORD>(end - from);
+    DWORD got = 0;
+    if (!MoveTo(file, from) || !::ReadFile(file, m_buffer.data(), want, &got, nullptr))
+        return kPieceUnread;
+    if (got != want)
+        return SEARCH_OPEN_FAILED;
+    const int64_t found = FindPattern(m_buffer.data(), m_pattern.bytes, m_table, want, m_pattern.n);
+    return found >= 0 ? from + found : SEARCH_NOT_FOUND;
+}

@@ -1,0 +1,47 @@
+// Which way the bytes of a large file are brought in: read in pieces of one of two
+// sizes, or through mapped views. Which costs a core least depends on the machine (on
+// some a read's copy costs more than a view's page faults, on others less; smaller
+// pieces stay in the processor's cache but restart the matcher's choice of bytes more
+// often), so the process times the ways on the files it searches and keeps the cheapest.
+// Pure bookkeeping, no Windows headers: the caller times and keeps it under its lock.
+#pragma once
+
+#include <cstdint>
+
+enum class ReadWay { Pieces, SmallPieces, Views };
+constexpr int kReadWays = 3;
+
+// A file this large has its first spans searched each way on one thread, timed, when a
+// trial is due; each span is this long.
+constexpr int64_t kTrialFileBytes = int64_t{64} << 20;
+constexpr int64_t kTrialSpanBytes = int64_t{8} << 20;
+// A trial is due again once this much has been searched since the last, or once a file
+// searched the chosen way ran at less than a third of the rate that way was timed at:
+// two threads sharing a core that another program keeps busy run at half of it.
+constexpr int64_t kRetrialBytes = int64_t{4} << 30;
+// Files searched the chosen way count towards that only from this size on: below it a
+// file's rate says more about the system's set-up costs than about the way.
+constexpr int64_t kRateCheckBytes = int64_t{32} << 20;
+
+class WayChoice {
+public:
+    // Whether a file of length bytes is to time the ways.
+    bool TrialDue(int64_t length) const { return m_due && length >= kTrialFileBytes; }
+    // The order in which the next trial times the ways: it changes from trial to trial,
+    // so no way is always timed on the same part of a file.
+    ReadWay TrialWay(int i) const { return static_cast<ReadWay>((i + m_trials) % kReadWays); }
+    // A trial's seconds per byte of each way, on one thread; negative for a way it could
+    // not time. Keeps the cheapest of those timed, and the current choice where none was.
+    void Timed(const double secondsPerByte[kReadWays]);
+    ReadWay Chosen() const { return m_chosen; }
+    // A file of bytes searched the chosen way, in seconds of the threads that searched
+    // it, added up.
+    void Ran(int64_t bytes, double seconds);
+
+private:
+    bool m_due = true;
+    ReadWay m_chosen = ReadWay::Pieces;
+    double m_timed = 0;  // the chosen way's seconds per byte when timed; 0 before any trial
+    int64_t m_sinceTrial = 0;
+    int m_trials = 0;
+};

@@ -1,0 +1,73 @@
+#include "engine/way_choice.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int64_t kMiB = int64_t{1} << 20;
+
+// A first trial is due on the first file large enough to be timed on; the cheapest way
+// timed is kept, a way that could not be timed never is, and with nothing timed the
+// next large file tries again.
+TEST(WayChoice, TheCheapestWayTimedIsKept)
+{
+    WayChoice choice;
+    EXPECT_FALSE(choice.TrialDue(kTrialFileBytes - 1));
+    EXPECT_TRUE(choice.TrialDue(kTrialFileBytes));
+
+    const double viewsCheapest[kReadWays] = {3e-10, 2e-10, 1e-10};
+    choice.Timed(viewsCheapest);
+    EXPECT_EQ(choice.Chosen(), ReadWay::Views);
+    EXPECT_FALSE(choice.TrialDue(kTrialFileBytes));
+
+    WayChoice untimed;
+    const double viewsUntimed[kReadWays] = {3e-10, 2e-10, -1};
+    untimed.Timed(viewsUntimed);
+    EXPECT_EQ(untimed.Chosen(), ReadWay::SmallPieces);
+
+    const double nothing[kReadWays] = {-1, -1, -1};
+    untimed.Timed(nothing);
+    EXPECT_EQ(untimed.Chosen(), ReadWay::SmallPieces) << "a trial that timed nothing changes nothing";
+    EXPECT_TRUE(untimed.TrialDue(kTrialFileBytes));
+}
+
+// Each trial times the ways in another order, so none always gets the same span.
+TEST(WayChoice, EachTrialTimesTheWaysInAnotherOrder)
+{
+    WayChoice choice;
+    const double costs[kReadWays] = {1e-10, 2e-10, 3e-10};
+    bool first[kReadWays] = {};
+    for (int trial = 0; trial < kReadWays; ++trial) {
+        bool seen[kReadWays] = {};
+        for (int i = 0; i < kReadWays; ++i)
+            seen[static_cast<int>(choice.TrialWay(i))] = true;
+        EXPECT_TRUE(seen[0] && seen[1] && seen[2]) << "a way left out of trial " << trial;
+        first[static_cast<int>(choice.TrialWay(0))] = true;
+        choice.Timed(costs);
+    }
+    EXPECT_TRUE(first[0] && first[1] && first[2]);
+}
+
+// A trial comes due again when the chosen way runs at under a third of the rate it was
+// timed at (files too small to say are not counted), and after kRetrialBytes.
+TEST(WayChoice, ATrialComesDueWhenTheChosenWayRunsSlowOrAfterEnoughBytes)
+{
+    const double costs[kReadWays] = {1e-10, 2e-10, 3e-10};  // 0.1 s a GiB
+    WayChoice slow;
+    slow.Timed(costs);
+    slow.Ran(kRateCheckBytes - 1, 1.0);
+    EXPECT_FALSE(slow.TrialDue(kTrialFileBytes)) << "a small file counted";
+    slow.Ran(kRateCheckBytes, 2.9e-10 * kRateCheckBytes);
+    EXPECT_FALSE(slow.TrialDue(kTrialFileBytes)) << "due at less than three times the cost";
+    slow.Ran(kRateCheckBytes, 3.1e-10 * kRateCheckBytes);
+    EXPECT_TRUE(slow.TrialDue(kTrialFileBytes));
+
+    WayChoice steady;
+    steady.Timed(costs);
+    int64_t searched = 0;
+    for (; !steady.TrialDue(kTrialFileBytes) && searched < 2 * kRetrialBytes; searched += 64 * kMiB)
+        steady.Ran(64 * kMiB, 1e-10 * 64 * kMiB);
+    EXPECT_EQ(searched, kRetrialBytes);
+}
+
+}  // namespace
