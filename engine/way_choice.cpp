@@ -2,8 +2,10 @@
 
 void WayChoice::Timed(const double secondsPerByte[kReadWays])
 {
+    // The process's first trial pays for first times (a new buffer's page faults, the
+    // first view mapped): the next large file is timed again.
+    m_due = m_trials == 0;
     ++m_trials;
-    m_due = false;
     m_sinceTrial = 0;
     int best = -1;
     for (int way = 0; way < kReadWays; ++way) {

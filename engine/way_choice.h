@@ -15,7 +15,8 @@ constexpr int kReadWays = 3;
 // trial is due; each span is this long.
 constexpr int64_t kTrialFileBytes = int64_t{64} << 20;
 constexpr int64_t kTrialSpanBytes = int64_t{8} << 20;
-// A trial is due again once this much has been searched since the last, or once a file
+// The process's first trial is followed by a second on the next large file. A trial is
+// due again once this much has been searched since the last, or once a file
 // searched the chosen way ran at less than a third of the rate that way was timed at:
 // two threads sharing a core that another program keeps busy run at half of it.
 constexpr int64_t kRetrialBytes = int64_t{4} << 30;
