@@ -1,6 +1,14 @@
 # The Windows program, and the tests that run it under Wine.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+# The version resource's numbers and text (res/version.rc), from project().
+configure_file(${PROJECT_SOURCE_DIR}/res/version.h.in ${CMAKE_BINARY_DIR}/res/version.h @ONLY)
+# The caption and the about message spell the version out: they must say the same.
+file(STRINGS ${PROJECT_SOURCE_DIR}/res/bytewren.rc _caption ENCODING UTF-8 REGEX "^CAPTION ")
+file(STRINGS ${PROJECT_SOURCE_DIR}/app/replace_dlg.cpp _about ENCODING UTF-8 REGEX "版本：v")
+if(NOT _caption MATCHES "v${PROJECT_VERSION}\"" OR NOT _about MATCHES "版本：v${PROJECT_VERSION}\"")
+  message(FATAL_ERROR "the caption (${_caption}) or the about message does not say version ${PROJECT_VERSION}")
+endif()
 
 add_compile_options(-Wall -Wextra)
 # The program and the tests that start it sit side by side.
@@ -8,6 +16,10 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 # Statically linked, so it runs on a bare Windows with no runtime DLLs beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# The same sources make the same bytes: no link time in the header, no build folder in
+# the code (file names the compiler records, such as assertions').
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=./ -ffile-prefix-map=${CMAKE_BINARY_DIR}/=./)
 # A 32-bit program that says it copes with addresses above 2 GiB gets 4 GiB of address
 # space on 64-bit Windows: room for the views of big files beside everything else.
 if(BYTEWREN_ARCH STREQUAL "i686")
@@ -75,7 +87,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${CMAKE_BINARY_DIR}/res -I ${PROJECT_SO
 # What the script includes. Source properties hold per folder: every folder that builds
 # the script names them again.
 set(BYTEWREN_RESOURCE_INPUTS ${PROJECT_SOURCE_DIR}/res/bytewren.ico ${BYTEWREN_MANIFEST}
-  ${PROJECT_SOURCE_DIR}/res/resource.h)
+  ${PROJECT_SOURCE_DIR}/res/resource.h ${PROJECT_SOURCE_DIR}/res/version.rc ${CMAKE_BINARY_DIR}/res/version.h)
 set_property(SOURCE ${BYTEWREN_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS ${BYTEWREN_RESOURCE_INPUTS})
 
 add_executable(Bytewren WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp ${BYTEWREN_RESOURCES})
