@@ -1,6 +1,6 @@
-// Which way the bytes of a large file are brought in: read in pieces of one of two
-// sizes, or through mapped views. Which costs a core least depends on the machine (on
-// some a read's copy costs more than a view's page faults, on others less; smaller
+// How the bytes of a large file are read: in pieces of one of two sizes, or through
+// mapped views. Which costs a core least depends on the machine (on some a read's copy
+// from the page cache costs more than a view's page faults, on others less; smaller
 // pieces stay in the processor's cache but restart the matcher's choice of bytes more
 // often), so the process times the ways on the files it searches and keeps the cheapest.
 // Pure bookkeeping, no Windows headers: the caller times and keeps it under its lock.

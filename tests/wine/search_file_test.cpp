@@ -207,8 +207,8 @@ protected:
 };
 
 // The two ways a file is searched: as on the dialog's thread, which only waits while the
-// helper reads the pieces or searches the views' steps, looking at its queue meanwhile;
-// and on a thread of its own, which works with the helper.
+// helper reads or maps the runs, pumping its messages meanwhile; and on a thread of its
+// own, which takes runs beside the helper.
 int64_t WhileWaiting(const std::string& path)
 {
     int32_t table[256];
