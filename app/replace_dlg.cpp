@@ -19,8 +19,6 @@ constexpr COLORREF kEditTextColour = RGB(0, 0, 100);
 // The screen point WM_NCLBUTTONDOWN carries: (2, 0).
 constexpr LPARAM kAnyPoint = 2;
 
-// Posted by the system for the F1 key; the dialog manager turns it into WM_HELP.
-constexpr UINT kWmKeyF1 = 0x004D;
 // Carries dropped data between processes, beside WM_COPYDATA.
 constexpr UINT kWmCopyGlobalData = 0x0049;
 

@@ -93,7 +93,6 @@ public:
     // --- Frame (app/replace_dlg.cpp) ---
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* msg) override;
-    void DoDataExchange() override {}
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     HBRUSH OnCtlColor(HDC dc, HWND wnd, UINT kind);

@@ -10,8 +10,6 @@ namespace {
 // More messages than come in between two looks, painting included: a window that never
 // validated would be painted forever.
 constexpr int kMostMessagesAtATime = 256;
-// Posted by the system for the F1 key; the dialog manager turns it into WM_HELP.
-constexpr UINT kWmKeyF1 = 0x004D;
 
 bool IsUserInput(UINT message)
 {

@@ -175,8 +175,6 @@ void ChooseRareBytes(Needle& needle)
 // compared.
 constexpr int64_t kLoopStretch = 16 << 10;
 constexpr int64_t kMostLoopWork = 4;
-constexpr int64_t kShortestStretch = 64 << 10;
-constexpr int64_t kLongestStretch = 8 << 20;
 
 bool Supported(MatcherPath path)
 {

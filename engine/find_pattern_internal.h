@@ -30,6 +30,13 @@ struct Needle {
     int32_t rare3 = -1;  // a third byte it tests with them, where a review found no rarer pair
 };
 
+// Where the cheaper search leaves too many candidates or compares too many bytes, the
+// next stretch of window starts is searched by two-way: kShortestStretch at first, twice
+// as many each time the cheaper search is as slow again right after, up to
+// kLongestStretch. Shared by the quick-search loop and the vector searches.
+constexpr int64_t kShortestStretch = 64 << 10;
+constexpr int64_t kLongestStretch = 8 << 20;
+
 // The split of the pattern at its critical factorization (Crochemore and Perrin).
 TwoWayPlan PlanTwoWay(const Byte* bytes, int32_t n);
 

@@ -43,8 +43,6 @@ constexpr int64_t kCandidateCost = 64;
 constexpr int32_t kReviewCandidates = 256;
 constexpr int64_t kReviewSpacing = 1024;
 constexpr int32_t kMostReview = 64 << 10;
-constexpr int64_t kShortestStretch = 64 << 10;
-constexpr int64_t kLongestStretch = 8 << 20;
 constexpr int kWideBytes = 8;
 
 inline int LowestBit(uint32_t mask)

@@ -213,9 +213,3 @@ int64_t SearchFile(const char* path, const unsigned char* pattern, int32_t n)
     static FileSearcher searcher(g_shiftTable);
     return searcher.Search(path, pattern, n);
 }
-
-int64_t SearchOpenFile(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n)
-{
-    static FileSearcher searcher(g_shiftTable);
-    return searcher.SearchOpen(file, length, PatternBytes(pattern, n));
-}

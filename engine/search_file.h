@@ -90,7 +90,6 @@ private:
     std::function<void()> m_whileSearching;
 };
 
-// SearchFile and SearchOpenFile search on the calling thread with the process's shared
-// shift table: for the dialog's thread only.
+// Searches on the calling thread with the process's shared shift table: for the dialog's
+// thread only.
 int64_t SearchFile(const char* path, const unsigned char* pattern, int32_t n);
-int64_t SearchOpenFile(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n);

@@ -24,21 +24,17 @@ bool TreeListing::Next(std::string& path)
         }
     }
     while (!m_open.empty()) {
-        CFileFind& finder = *m_open.back().finder;
-        if (!m_open.back().more) {
-            m_open.pop_back();
-            continue;
-        }
-        m_open.back().more = finder.FindNextFile();
-        if (finder.IsDots())
-            continue;
         try {
-            std::string entry = finder.GetFilePath();
-            if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
-                Enter(entry);
+            CFileFind::Entry entry;
+            if (!m_open.back()->Next(entry)) {
+                m_open.pop_back();
                 continue;
             }
-            path = std::move(entry);
+            if (entry.folder) {
+                Enter(entry.path);
+                continue;
+            }
+            path = std::move(entry.path);
             return true;
         } catch (...) {
             // Passed over, as an entry that cannot be opened; the walk goes on.
@@ -57,9 +53,8 @@ void TreeListing::Enter(const std::string& dir)
         spec += '\\';
     spec += "*.*";
     auto finder = std::make_unique<CFileFind>();
-    const BOOL any = finder->FindFile(spec.c_str());
-    if (any)
-        m_open.push_back(Folder{std::move(finder), any});
+    if (finder->FindFile(spec.c_str()))
+        m_open.push_back(std::move(finder));
 }
 
 // Records a folder of the walk; false when it was walked already.

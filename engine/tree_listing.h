@@ -23,16 +23,11 @@ public:
     bool Next(std::string& path);
 
 private:
-    struct Folder {
-        std::unique_ptr<CFileFind> finder;
-        BOOL more;  // FindNextFile has an entry to make current
-    };
-
     void Enter(const std::string& dir);
     bool MarkWalked(const std::string& dir);
 
     std::string m_root;
     bool m_started = false;
-    std::vector<Folder> m_open;  // the folders being listed, outermost first
+    std::vector<std::unique_ptr<CFileFind>> m_open;  // the folders being listed, outermost first
     std::set<std::pair<uint32_t, uint64_t>> m_walkedDirs;  // volume serial, file index
 };

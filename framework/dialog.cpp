@@ -59,7 +59,7 @@ HWND CDialog::GetDlgItem(int id) const
         if (m_items[i].id == id)
             return m_items[i].hwnd;
     }
-    const HWND item = CWnd::GetDlgItem(id);
+    const HWND item = ::GetDlgItem(m_hWnd, id);
     if (item && m_itemCount < kMostKeptItems)
         m_items[m_itemCount++] = KeptItem{id, item};
     return item;

@@ -24,6 +24,10 @@ struct MessageMapEntry {
 #define WM_CTLCOLOR 0x0019
 #endif
 
+// Posted by the system for the F1 key; the dialog manager turns it into WM_HELP. The
+// SDK's headers leave it out.
+constexpr UINT kWmKeyF1 = 0x004D;
+
 class CDialog : public CWnd {
 public:
     explicit CDialog(UINT idTemplate, CWnd* parent = nullptr) : m_nIDTemplate(idTemplate), m_pParent(parent) {}
@@ -40,7 +44,6 @@ public:
 
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual BOOL PreTranslateMessage(MSG* msg);
-    virtual void DoDataExchange() {}
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
 

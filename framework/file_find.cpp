@@ -4,28 +4,44 @@
 
 #include <cwchar>
 
+namespace {
+
+bool IsDots(const wchar_t* name)
+{
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
+}
+
+}  // namespace
+
 BOOL CFileFind::FindFile(const char* spec)
 {
     Close();
-    // Listed in UTF-16 and converted here: the 8-bit listing converts with best fit and
-    // can give a look-alike of a name the code page cannot spell.
-    m_find = ::FindFirstFileW(WideFromAnsi(spec).c_str(), &m_next);
-    if (m_find == INVALID_HANDLE_VALUE)
-        return FALSE;
-    m_hasNext = true;
-
     // Entries are named relative to the folder of the search pattern.
     m_root.assign(spec, FolderPartLength(spec));
+    // Listed in UTF-16 and converted here: the 8-bit listing converts with best fit and
+    // can give a look-alike of a name the code page cannot spell.
+    m_find = ::FindFirstFileW(WideFromAnsi(spec).c_str(), &m_data);
+    if (m_find == INVALID_HANDLE_VALUE)
+        return FALSE;
+    m_first = true;
     return TRUE;
 }
 
-BOOL CFileFind::FindNextFile()
+bool CFileFind::Next(Entry& entry)
 {
-    if (!m_hasNext)
-        return FALSE;
-    m_current = m_next;
-    m_hasNext = ::FindNextFileW(m_find, &m_next) != FALSE;
-    return m_hasNext;
+    while (m_find != INVALID_HANDLE_VALUE) {
+        if (!m_first && !::FindNextFileW(m_find, &m_data)) {
+            Close();
+            return false;
+        }
+        m_first = false;
+        if (IsDots(m_data.cFileName))
+            continue;
+        entry.folder = (m_data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.path = m_root + AnsiEntryName(m_data.cFileName, m_data.cAlternateFileName);
+        return true;
+    }
+    return false;
 }
 
 void CFileFind::Close()
@@ -34,15 +50,5 @@ void CFileFind::Close()
         ::FindClose(m_find);
         m_find = INVALID_HANDLE_VALUE;
     }
-    m_hasNext = false;
-}
-
-CString CFileFind::GetFilePath() const
-{
-    return m_root + AnsiEntryName(m_current.cFileName, m_current.cAlternateFileName);
-}
-
-BOOL CFileFind::IsDots() const
-{
-    return std::wcscmp(m_current.cFileName, L".") == 0 || std::wcscmp(m_current.cFileName, L"..") == 0;
+    m_first = false;
 }

@@ -9,6 +9,13 @@ using CString = std::string;
 
 class CFileFind {
 public:
+    struct Entry {
+        // Full path, 8-bit. A name the ANSI code page cannot spell comes back as its
+        // short name, or with '?' in it where it has none (framework/ansi_path.h).
+        CString path;
+        bool folder = false;
+    };
+
     CFileFind() = default;
     ~CFileFind() { Close(); }
     CFileFind(const CFileFind&) = delete;
@@ -16,20 +23,15 @@ public:
 
     // Starts the enumeration; FALSE when nothing matches.
     BOOL FindFile(const char* spec);
-    // Makes the next entry current; FALSE when the entry it made current is the last.
-    BOOL FindNextFile();
+    // The next entry other than "." and "..", in the order the file system lists them;
+    // false once the listing ends (or the system fails to list more). May throw
+    // std::bad_alloc, the entry then passed over.
+    bool Next(Entry& entry);
     void Close();
-
-    // Full path of the current entry, 8-bit. A name the ANSI code page cannot spell
-    // comes back as its short name, or with '?' in it where it has none (framework/ansi_path.h).
-    CString GetFilePath() const;
-    BOOL MatchesMask(DWORD mask) const { return (m_current.dwFileAttributes & mask) != 0; }
-    BOOL IsDots() const;
 
 private:
     HANDLE m_find = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAW m_current{};
-    WIN32_FIND_DATAW m_next{};
-    bool m_hasNext = false;
-    CString m_root;  // the pattern up to and including its last separator
+    WIN32_FIND_DATAW m_data{};
+    bool m_first = false;  // m_data holds FindFirstFileW's entry, not yet taken
+    CString m_root;        // the pattern up to and including its last separator
 };

@@ -18,6 +18,13 @@
 
 namespace {
 
+// An open file of the length the caller measured, searched as the dialog's thread does.
+int64_t SearchOpenFile(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n)
+{
+    static FileSearcher searcher(g_shiftTable);
+    return searcher.SearchOpen(file, length, PatternBytes(pattern, n));
+}
+
 const unsigned char kAB[] = {'A', 'B'};
 
 HANDLE OpenForSearch(const std::string& path)
