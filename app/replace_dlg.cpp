@@ -40,7 +40,7 @@ void AllowDropsFromLowerIntegrity(HWND hwnd)
 CReplaceDlg::CReplaceDlg(CWnd* parent) : CDialog(IDD_REPLACE_DIALOG, parent)
 {
     m_hIcon = ::LoadIconA(CWinApp::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    m_searcher.SetWhileSearching([this] { LookAtQueue(); });
+    m_searcher.SetWhileSearching([this] { PumpMessages(); });
     m_searcher.SetStop(&m_stopRun);
 }
 

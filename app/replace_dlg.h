@@ -74,12 +74,12 @@ public:
     void RunFileDialogue(const char* path, bool quiet, int64_t found, PatternBytes searched);
     // Whether Start is running.
     bool IsRunning() const { return m_bRunning; }
-    // During a run, at most every kLookAtQueueMs: the dialog's thread looks at its queue,
+    // During a run, at most every kPumpIntervalMs: the dialog's thread pumps its messages,
     // so the system never takes the window for hung. What other programs send and
     // painting are handled; the user's input is dropped, not kept for after the run,
     // but for what stops the run (TakeInputDuringRun).
-    void LookAtQueue();
-    // A search on a thread of its own while the dialog's thread looks at its queue: a
+    void PumpMessages();
+    // A search on a thread of its own while the dialog's thread pumps its messages: a
     // slow disk keeps neither waiting. SEARCH_STOPPED once the run is stopped.
     int64_t SearchAside(const char* path, const PatternBytes& pattern);
     // Whether threads of a stopped run are still held up in a system call.
@@ -135,8 +135,8 @@ private:
     // Reads the find pattern again and searches path for it from the start; false when
     // there is nothing to search for, or the run is stopped.
     bool NextSearch(const char* path, PatternBytes& searched, int64_t& found);
-    // Every wait of the dialog's thread for the run's threads: in slices, looking at the
-    // queue between them. Once the run is stopped, the threads are told to stop and get
+    // Every wait of the dialog's thread for the run's threads: in slices, pumping
+    // messages between them. Once the run is stopped, the threads are told to stop and get
     // kStopGraceMs; false when they are still busy then (held up in a system call).
     bool WaitRunThreads(CThreadsOwner& owner);
     // Stops owner's threads and waits for them; those still busy are left to end on
@@ -145,14 +145,14 @@ private:
     // Waits for the threads an earlier run left; false when the run is stopped meanwhile.
     bool EndLeftThreads();
 
-    static constexpr DWORD kLookAtQueueMs = 100;
+    static constexpr DWORD kPumpIntervalMs = 100;
 
     HICON m_hIcon;
     bool m_bUpdating = false;
     bool m_bRunning = false;  // Start is running
     std::atomic<bool> m_stopRun{false};
     AfterStop m_afterStop = AfterStop::Stay;
-    DWORD m_lastLook = 0;
+    DWORD m_lastPump = 0;
     // Searches of the dialog's own thread, with the shared shift table, where no thread
     // can be started; and those made on a thread of their own (SearchAside), kept from
     // search to search while its thread ends with the search.

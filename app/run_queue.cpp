@@ -1,4 +1,4 @@
-// The dialog's queue while Start runs: looked at on a clock, so the system never takes
+// The dialog's messages while Start runs: pumped on a clock, so the system never takes
 // the window for hung; the user's input dropped, not kept for after the run, but for
 // what stops the run.
 #include "app/replace_dlg.h"
@@ -20,12 +20,12 @@ bool IsUserInput(UINT message)
 
 }  // namespace
 
-void CReplaceDlg::LookAtQueue()
+void CReplaceDlg::PumpMessages()
 {
     const DWORD now = ::GetTickCount();
-    if (now - m_lastLook < kLookAtQueueMs)
+    if (now - m_lastPump < kPumpIntervalMs)
         return;
-    m_lastLook = now;
+    m_lastPump = now;
     MSG msg;
     for (int i = 0; i < kMostMessagesAtATime && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
         if (msg.message == WM_QUIT) {

@@ -1,5 +1,5 @@
-// One file searched on a thread of its own, while the dialog's thread looks at its
-// queue: a slow disk keeps neither waiting. Everything the search uses is the object's
+// One file searched on a thread of its own, while the dialog's thread pumps its
+// messages: a slow disk keeps neither waiting. Everything the search uses is the object's
 // own, so a search held up in a system call can outlive the run that started it
 // (framework/left_threads.h).
 #pragma once

@@ -2,7 +2,7 @@
 // search, the check made before a write and the write run with the bytes they were
 // given, whatever later happens to the buffer those came from (the dialog's shared
 // buffers are refilled by any edit of a view, also one that another program sends while
-// a search looks at the queue).
+// a search pumps messages).
 #pragma once
 
 #include <cstdint>

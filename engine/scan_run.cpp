@@ -28,7 +28,7 @@ constexpr wchar_t kWriteFailed[] = L"写入文件失败！";
 constexpr wchar_t kWriteFailedLeftChanged[] = L"写入文件失败！\n未能恢复文件原样，文件可能已被改动。";
 constexpr wchar_t kContinue[] = L"字符替换成功，是否继续替换？";
 
-// How long the dialog's thread waits on the run's threads before it looks at its queue.
+// How long the dialog's thread waits on the run's threads before it pumps its messages.
 constexpr DWORD kWaitSliceMs = 50;
 // How long threads told to stop get before a stopped run leaves them to end on their
 // own: the dialog is idle again soon after Esc even when one is held up in a read.
@@ -166,7 +166,7 @@ void CReplaceDlg::ScanDirectory(std::string dir)
 void CReplaceDlg::WalkFiles(WalkAhead& walk, PatternBytes pattern)
 {
     WalkAhead::File file;
-    while (walk.Next(file, [this] { LookAtQueue(); }, m_stopRun)) {
+    while (walk.Next(file, [this] { PumpMessages(); }, m_stopRun)) {
         // The pattern as the HEX view holds it now, as for any file (the one in hand
         // where the view cannot be read); searched here when it has changed since the
         // file was searched ahead, or when it was not. A view emptied meanwhile ends the walk.
@@ -186,7 +186,7 @@ void CReplaceDlg::WalkFiles(WalkAhead& walk, PatternBytes pattern)
             }
             walk.Discard();
         }
-        LookAtQueue();
+        PumpMessages();
     }
 }
 
@@ -203,7 +203,7 @@ int64_t CReplaceDlg::SearchAside(const char* path, const PatternBytes& pattern)
     if (!m_aside)
         m_aside = std::make_unique<AsideSearch>();
     if (!m_aside->Start(path, pattern))
-        return m_searcher.Search(path, pattern);  // no thread: here, looking at the queue between views
+        return m_searcher.Search(path, pattern);  // no thread: here, pumping messages while it waits
     if (WaitRunThreads(*m_aside))
         return m_aside->Result();
     // Stopped, and the search is held up in a system call: it ends on its own.
@@ -216,7 +216,7 @@ bool CReplaceDlg::WaitRunThreads(CThreadsOwner& owner)
     bool stopped = false;
     DWORD stoppedAt = 0;
     while (!owner.WaitEnded(kWaitSliceMs)) {
-        LookAtQueue();
+        PumpMessages();
         if (!m_stopRun)
             continue;
         const DWORD now = ::GetTickCount();
@@ -241,7 +241,7 @@ void CReplaceDlg::EndRunThreads(std::unique_ptr<CThreadsOwner> owner) noexcept
 bool CReplaceDlg::EndLeftThreads()
 {
     while (!m_leftThreads.WaitEnded(kWaitSliceMs)) {
-        LookAtQueue();
+        PumpMessages();
         if (m_stopRun)
             return false;
     }

@@ -70,7 +70,7 @@ bool WalkAhead::Next(File& file, const std::function<void()>& waiting, const std
         if ((m_slots.empty() && m_listed) || stop)
             return false;
         // Called back at every wake-up, not only when the time runs out: results that
-        // come often would otherwise keep the dialogue from ever looking at its queue.
+        // come often would otherwise keep the dialogue from ever pumping its messages.
         m_done.WaitFor(lock, kWalkWaitSliceMs);
         lock.unlock();
         waiting();

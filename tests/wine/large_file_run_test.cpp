@@ -109,7 +109,7 @@ TEST_F(LargeFileRunTest, OccurrenceInTheLastBytesIsFoundAndReplaced)
     const Surroundings around(file, at, 4);
 
     Patterns("35 4E 36 4E", "43 4F 44 4F");
-    // While the search is held in its open, the dialog looks at its queue and paints
+    // While the search is held in its open, the dialog pumps its messages and paints
     // what needs it, before any box of the run is up. What another program sends it
     // then is handled too: a new find pattern set meanwhile changes neither what is
     // searched for nor what the write checks (the file is zeros wherever it does not

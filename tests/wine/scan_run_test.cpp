@@ -609,7 +609,7 @@ TEST_F(WalkTest, QueueIsLookedAtWhileASlowFileHoldsUpTheWalk)
     ASSERT_GE(during, 5) << "setup: too few answers measured during the run";
     // The clock is 100 ms; a look may wait out a 50 ms slice and the 40 ms of a file
     // held in its open: 250 ms, and 100 ms more for a loaded machine.
-    EXPECT_LE(slowest, 250u + 100u) << "ms between two looks at the queue";
+    EXPECT_LE(slowest, 250u + 100u) << "ms between two pumps messages";
 }
 
 // While a question is up, the searches already running on later files stop and close
