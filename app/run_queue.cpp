@@ -7,7 +7,7 @@
 
 namespace {
 
-// More messages than come in between two looks, painting included: a window that never
+// More messages than come in between two pumps, painting included: a window that never
 // validated would be painted forever.
 constexpr int kMostMessagesAtATime = 256;
 

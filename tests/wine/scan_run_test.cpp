@@ -1,5 +1,6 @@
 // Start on the real dialog: the per-file dialogue of finding, confirming, writing and
 // continuing, for one file and for a directory walk, with the boxes answered for real.
+#include "framework/file_find.h"
 #include "tests/wine/support/fault_injection.h"
 #include "tests/wine/support/large_file.h"
 #include "tests/wine/support/process_counts.h"
@@ -313,6 +314,47 @@ TEST_F(ScanRunTest, TypedNameTheCodePageCannotSpellIsSearchedNeverItsLookAlike)
 
 // --- Directory walks ---
 
+// A folder's listing gives every entry but "." and "..", once each, named under the
+// folder and marked as a folder or not; where the system fails to list more, it ends
+// with the entries before. Either way the listing's handle is closed where it ends, not
+// when the walk comes back out of the folder's sub-folders.
+TEST(FolderListing, EveryEntryButTheDotsAndItsHandleClosedWhereItEnds)
+{
+    faults::Install();
+    TempDir dir;
+    dir.File("a.bin", BytesOf("a"));
+    dir.File("b.bin", BytesOf("b"));
+    dir.Dir("sub");
+    const std::string spec = dir / "*.*";
+    CFileFind finder;
+    CFileFind::Entry entry;
+    std::vector<std::pair<std::string, bool>> listed;
+    const int handles = HandleCount();
+    ASSERT_TRUE(finder.FindFile(spec.c_str()));
+    ASSERT_GT(HandleCount(), handles) << "setup: the listing holds a handle while it lasts";
+    while (finder.Next(entry))
+        listed.emplace_back(entry.path, entry.folder);
+    EXPECT_EQ(HandleCount(), handles) << "the listing's handle closed where it ended";
+    EXPECT_FALSE(finder.Next(entry)) << "a listing that ended stays ended";
+    std::vector<std::pair<std::string, bool>> sorted = listed;
+    std::sort(sorted.begin(), sorted.end());
+    const std::vector<std::pair<std::string, bool>> expected{{dir / "a.bin", false}, {dir / "b.bin", false}, {dir / "sub", true}};
+    EXPECT_EQ(sorted, expected);
+
+    // The second FindNextFileW fails: at most the first two names the system gave.
+    faults::Arm(Fault::FindNextFileW, 2);
+    ASSERT_TRUE(finder.FindFile(spec.c_str()));
+    std::vector<std::pair<std::string, bool>> cut;
+    while (finder.Next(entry))
+        cut.emplace_back(entry.path, entry.folder);
+    const int calls = faults::Calls();
+    faults::Disarm();
+    EXPECT_EQ(calls, 2) << "no FindNextFileW after the one that failed";
+    EXPECT_EQ(HandleCount(), handles) << "the listing's handle closed where it failed";
+    ASSERT_LE(cut.size(), 2u);
+    EXPECT_TRUE(std::equal(cut.begin(), cut.end(), listed.begin())) << "the entries before the failure, in order";
+}
+
 class WalkTest : public ScanRunTest {
 protected:
     void SetUp() override
@@ -565,10 +607,10 @@ TEST_F(WalkTest, FileChangedAfterItWasSearchedAheadIsWrittenWhereThePatternIsNow
 }
 
 // A slow first file holds up the walk while the files behind it come in one after
-// another, each sooner than the dialog's wait would time out: the dialog still looks
-// at its queue on its clock, which another program sees in how soon what it sends is
+// another, each sooner than the dialog's wait would time out: the dialog still pumps
+// its messages on its clock, which another program sees in how soon what it sends is
 // answered.
-TEST_F(WalkTest, QueueIsLookedAtWhileASlowFileHoldsUpTheWalk)
+TEST_F(WalkTest, MessagesArePumpedWhileASlowFileHoldsUpTheWalk)
 {
     const std::string slow = dir.File("tree\\a.slow", BytesOf("nothing"));
     for (int i = 0; i < 30; ++i)
@@ -607,9 +649,9 @@ TEST_F(WalkTest, QueueIsLookedAtWhileASlowFileHoldsUpTheWalk)
     EXPECT_TRUE(Boxes().empty()) << Said();
     // The slow file alone holds the run 1.5 s: answers were measured all through it.
     ASSERT_GE(during, 5) << "setup: too few answers measured during the run";
-    // The clock is 100 ms; a look may wait out a 50 ms slice and the 40 ms of a file
+    // The clock is 100 ms; a pump may wait out a 50 ms slice and the 40 ms of a file
     // held in its open: 250 ms, and 100 ms more for a loaded machine.
-    EXPECT_LE(slowest, 250u + 100u) << "ms between two pumps messages";
+    EXPECT_LE(slowest, 250u + 100u) << "ms between two pumps of the messages";
 }
 
 // While a question is up, the searches already running on later files stop and close

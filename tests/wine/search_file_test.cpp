@@ -572,7 +572,7 @@ TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
 // A search that gave up waiting for its turn at the views (its stop flag held for a
 // moment) maps none, whatever the flag says when it is looked at again: meanwhile the
 // turn is another search's. The flag here changes all the time, as a walk's does when a
-// box opens and closes between two looks.
+// box opens and closes between two pumps of the messages.
 TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
 {
     ASSERT_TRUE(AddressSpaceIsShort()) << "setup: the test program runs as a 32-bit process";
