@@ -6,6 +6,7 @@
 #include "engine/search_file.h"
 #include "tests/wine/support/fault_injection.h"
 #include "tests/wine/support/large_file.h"
+#include "tests/wine/support/read_way.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,8 @@ TEST(ReadGuardTest, ThreadsReadingAtOnceEachGetTheirOwnFailure)
 // Large files are sparse: only the pattern's pages hold data.
 class LargeFileTest : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(ReadingInPieces()) << "setup: reading in pieces was never chosen"; }
+
     TempDir dir;
     std::string file = dir / "large.bin";
 };
@@ -242,45 +245,6 @@ struct ThroughViews {
     ThroughViews(const ThroughViews&) = delete;
     ThroughViews& operator=(const ThroughViews&) = delete;
 };
-
-// Costs on the search's clock (seconds a call) that make way the cheapest.
-faults::CallCosts Favouring(ReadWay way)
-{
-    return way == ReadWay::Views         ? faults::CallCosts{1, 1, 0}
-           : way == ReadWay::SmallPieces ? faults::CallCosts{1, 0, 10}
-                                         : faults::CallCosts{0, 1, 10};
-}
-
-// Makes the process choose way, by searching a file large enough to be timed on while
-// way is the cheapest: a way chosen before runs so much slower that a trial comes due,
-// and the trial picks way. True once it is chosen and no trial is due.
-bool ChooseWay(ReadWay way, const std::string& trialFile)
-{
-    faults::SetCallCosts(Favouring(way));
-    for (int i = 0; i < 4; ++i) {
-        const WayChoice choice = CurrentWayChoice();
-        if (choice.Chosen() == way && !choice.TrialDue(kTrialFileBytes))
-            return true;
-        OnAThreadOfItsOwn(trialFile);
-    }
-    return false;
-}
-
-// Makes a trial due, by making the way chosen cost seconds a call; the costs stay.
-bool MakeTrialDue(const std::string& trialFile)
-{
-    for (int i = 0; i < 3; ++i) {
-        const WayChoice choice = CurrentWayChoice();
-        if (choice.TrialDue(kTrialFileBytes))
-            return true;
-        const ReadWay chosen = choice.Chosen();
-        faults::SetCallCosts(chosen == ReadWay::Views         ? faults::CallCosts{0, 0, 10}
-                             : chosen == ReadWay::SmallPieces ? faults::CallCosts{0, 10, 0}
-                                                              : faults::CallCosts{10, 0, 0});
-        OnAThreadOfItsOwn(trialFile);
-    }
-    return CurrentWayChoice().TrialDue(kTrialFileBytes);
-}
 
 // Every way a large file is searched while it lives: read in pieces of either size or
 // through views as the process chose, or through views because every read fails.

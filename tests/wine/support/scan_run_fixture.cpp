@@ -1,5 +1,7 @@
 #include "tests/wine/support/scan_run_fixture.h"
 
+#include "tests/wine/support/read_way.h"
+
 std::wstring Found(const std::string& path, const std::wstring& offset)
 {
     return L"文件\"" + Wide(path) + L"\"\n找到关键位置：" + offset + L"。";
@@ -8,6 +10,12 @@ std::wstring Found(const std::string& path, const std::wstring& offset)
 std::wstring Ask(const std::string& path, const std::wstring& offset)
 {
     return Found(path, offset) + L"是否进行替换？";
+}
+
+void ScanRunTest::SetUp()
+{
+    DialogTest::SetUp();
+    ASSERT_TRUE(ReadingInPieces()) << "setup: reading in pieces was never chosen";
 }
 
 void ScanRunTest::Start(std::vector<int> answers)

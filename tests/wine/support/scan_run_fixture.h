@@ -23,6 +23,9 @@ inline const std::vector<int> kYesNo = {IDYES, IDNO};
 
 class ScanRunTest : public DialogTest {
 protected:
+    // Every run starts from the way of reading large files a process starts with,
+    // whatever earlier tests or a trial on this machine chose.
+    void SetUp() override;
     // Presses Start; the boxes it opens are answered in this order.
     void Start(std::vector<int> answers = {});
     void Patterns(const std::string& findHex, const std::string& replaceHex);
