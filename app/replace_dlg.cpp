@@ -1,7 +1,6 @@
 #include "app/replace_dlg.h"
 
 #include "framework/win_app.h"
-#include "engine/aside_search.h"
 #include "target/command_line.h"
 
 #include <imm.h>
@@ -40,11 +39,8 @@ void AllowDropsFromLowerIntegrity(HWND hwnd)
 CReplaceDlg::CReplaceDlg(CWnd* parent) : CDialog(IDD_REPLACE_DIALOG, parent)
 {
     m_hIcon = ::LoadIconA(CWinApp::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    m_searcher.SetWhileSearching([this] { PumpMessages(); });
-    m_searcher.SetStop(&m_stopRun);
 }
 
-// Out of line: the search aside is a complete type here.
 CReplaceDlg::~CReplaceDlg() = default;
 
 const MessageMapEntry* CReplaceDlg::GetMessageMap() const

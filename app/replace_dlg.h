@@ -1,22 +1,19 @@
 // CReplaceDlg: the main dialog. Its handlers live beside the subsystem they belong to:
-// app/ (frame, keyboard, painting), engine/ (Start and the scan), pattern/ (the four
-// views of each pattern), target/ (path intake and browsing).
+// app/ (frame, keyboard, painting, Start), pattern/ (the four views of each pattern),
+// target/ (path intake and browsing). The scan and patch run is the engine's
+// (engine/scan_run.h): the dialog is its host.
 #pragma once
 
 #include "framework/dialog.h"
-#include "framework/left_threads.h"
-#include "engine/find_pattern.h"
 #include "engine/pattern_bytes.h"
-#include "engine/search_file.h"
+#include "engine/run_host.h"
+#include "engine/scan_run.h"
 #include "res/resource.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-
-class AsideSearch;
-class WalkAhead;
 
 // The four views of one pattern, find or replace, by control identifier.
 struct PatternGroup {
@@ -25,7 +22,7 @@ struct PatternGroup {
 inline constexpr PatternGroup kFindGroup{IDC_FIND_ASCII, IDC_FIND_UTF8, IDC_FIND_UNICODE, IDC_FIND_HEX};
 inline constexpr PatternGroup kReplaceGroup{IDC_REPLACE_ASCII, IDC_REPLACE_UTF8, IDC_REPLACE_UNICODE, IDC_REPLACE_HEX};
 
-class CReplaceDlg : public CDialog {
+class CReplaceDlg : public CDialog, private RunHost {
 public:
     explicit CReplaceDlg(CWnd* parent = nullptr);
     ~CReplaceDlg() override;
@@ -65,13 +62,10 @@ public:
     void HexToUtf8Field(int hex, int dst);
     void HexToUnicodeField(int hex, int dst);
 
-    // --- Scan and patch run (engine/scan_run.cpp) ---
+    // --- Scan and patch run (app/start_run.cpp, engine/scan_run.h) ---
     void OnStart();
     void ScanDirectory(std::string dir);
     void ProcessFile(const char* path, bool quiet);
-    // The per-file dialogue from the result of a first search for searched on: report,
-    // confirm, write, and search again while the user goes on.
-    void RunFileDialogue(const char* path, bool quiet, int64_t found, PatternBytes searched);
     // Whether Start is running.
     bool IsRunning() const { return m_bRunning; }
     // During a run, at most every kPumpIntervalMs: the dialog's thread pumps its messages,
@@ -79,9 +73,6 @@ public:
     // painting are handled; the user's input is dropped, not kept for after the run,
     // but for what stops the run (TakeInputDuringRun).
     void PumpMessages();
-    // A search on a thread of its own while the dialog's thread pumps its messages: a
-    // slow disk keeps neither waiting. SEARCH_STOPPED once the run is stopped.
-    int64_t SearchAside(const char* path, const PatternBytes& pattern);
     // Whether threads of a stopped run are still held up in a system call.
     bool ThreadsLeft();
 
@@ -130,20 +121,14 @@ private:
     void RequestStop(AfterStop after);
     void TakeInputDuringRun(const MSG& msg);
 
-    // The files of a walk, each with its dialogue.
-    void WalkFiles(WalkAhead& walk, PatternBytes pattern);
-    // Reads the find pattern again and searches path for it from the start; false when
-    // there is nothing to search for, or the run is stopped.
-    bool NextSearch(const char* path, PatternBytes& searched, int64_t& found);
-    // Every wait of the dialog's thread for the run's threads: in slices, pumping
-    // messages between them. Once the run is stopped, the threads are told to stop and get
-    // kStopGraceMs; false when they are still busy then (held up in a system call).
-    bool WaitRunThreads(CThreadsOwner& owner);
-    // Stops owner's threads and waits for them; those still busy are left to end on
-    // their own (m_leftThreads).
-    void EndRunThreads(std::unique_ptr<CThreadsOwner> owner) noexcept;
-    // Waits for the threads an earlier run left; false when the run is stopped meanwhile.
-    bool EndLeftThreads();
+    // The run's host: the patterns from the HEX views, the boxes, Esc and the close box.
+    bool ReadFind(PatternBytes& pattern) override;
+    bool ReadReplacement(PatternBytes& pattern) override;
+    bool ReadPattern(int id, PatternBytes& pattern);
+    bool AskFirst() override;
+    bool Show(RunBox box, const char* path, int64_t offset) override;
+    bool StopAsked() override;
+    void Pump() override;
 
     static constexpr DWORD kPumpIntervalMs = 100;
 
@@ -153,10 +138,5 @@ private:
     std::atomic<bool> m_stopRun{false};
     AfterStop m_afterStop = AfterStop::Stay;
     DWORD m_lastPump = 0;
-    // Searches of the dialog's own thread, with the shared shift table, where no thread
-    // can be started; and those made on a thread of their own (SearchAside), kept from
-    // search to search while its thread ends with the search.
-    FileSearcher m_searcher{g_shiftTable};
-    std::unique_ptr<AsideSearch> m_aside;
-    CLeftThreads m_leftThreads;
+    ScanRun m_run{*this, m_stopRun};
 };

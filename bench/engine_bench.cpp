@@ -362,7 +362,7 @@ int SearchMapped(const std::string& path)
 int SearchEngine(const std::string& path)
 {
     static FileSearcher searcher(g_table);
-    return static_cast<int>(searcher.Search(path.c_str(), kAbsent, sizeof kAbsent));
+    return static_cast<int>(searcher.Search(path.c_str(), kAbsent, sizeof kAbsent).at);
 }
 
 // The cost of a file each way, by size: what reading costs against mapping, and what the

@@ -38,6 +38,7 @@ set(BYTEWREN_CORE_SOURCES
   app/replace_dlg.cpp
   app/control_ops.cpp
   app/run_queue.cpp
+  app/start_run.cpp
   app/busy_indicator.cpp
   engine/offset_text.cpp
   engine/address_space.cpp
@@ -53,6 +54,7 @@ set(BYTEWREN_CORE_SOURCES
   engine/aside_search.cpp
   engine/file_patch.cpp
   engine/scan_run.cpp
+  engine/file_dialogue.cpp
   pattern/hex_text.cpp
   app/static_buffers.cpp
   pattern/hex_field.cpp

@@ -24,9 +24,9 @@ public:
     // false when no thread could be started.
     bool Start(const char* path, const PatternBytes& pattern);
     // Once ended: the search result (FileSearcher::Search).
-    int64_t Result() const { return m_found; }
+    SearchAnswer Result() const { return m_found; }
 
-    // The search ends at its next piece or view with SEARCH_STOPPED.
+    // The search ends at its next piece or view, stopped.
     void Stop() override { m_stop = true; }
     // Joined as soon as it has ended: nothing of the thread is held between searches.
     bool WaitEnded(DWORD ms) override
@@ -42,7 +42,7 @@ private:
 
     std::string m_path;
     PatternBytes m_pattern;
-    int64_t m_found = SEARCH_OPEN_FAILED;
+    SearchAnswer m_found = SearchAnswer::Of(Searched::Unreadable);
     std::atomic<bool> m_stop{false};
     int32_t m_table[256] = {};
     FileSearcher m_searcher{m_table};

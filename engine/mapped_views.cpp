@@ -100,22 +100,25 @@ struct GuardedFind {
     }
 };
 
-// The first occurrence in bytes of which some may not be readable: SEARCH_OPEN_FAILED
-// only when the search had to read such a byte to give its answer. The search may read
+// The first occurrence in bytes of which some may not be readable (the bytes start at
+// file offset base): unreadable only when the search had to read such a byte to give
+// its answer. The search may read
 // ahead of the lowest occurrence, so after a failure the part before the page that
 // failed is searched again: an occurrence that lies whole before it is still found.
-int64_t FindReadable(const unsigned char* data, int64_t len, const PatternBytes& pattern, const int32_t* table)
+SearchAnswer FindReadable(const unsigned char* data, int64_t len, int64_t base, const PatternBytes& pattern,
+                          const int32_t* table)
 {
     bool cut = false;
     for (;;) {
         GuardedFind find{data, &pattern, table, len, SEARCH_NOT_FOUND};
         const void* failedAt = nullptr;
         if (ReadGuarded(data, static_cast<size_t>(len), GuardedFind::Run, &find, &failedAt))
-            return find.found >= 0 || !cut ? find.found : SEARCH_OPEN_FAILED;
+            return find.found >= 0 || !cut ? SearchAnswer::OfFind(find.found, base)
+                                           : SearchAnswer::Of(Searched::Unreadable);
         const uintptr_t page = reinterpret_cast<uintptr_t>(failedAt) & ~static_cast<uintptr_t>(kPageBytes - 1);
         const uintptr_t from = reinterpret_cast<uintptr_t>(data);
         if (page <= from)
-            return SEARCH_OPEN_FAILED;
+            return SearchAnswer::Of(Searched::Unreadable);
         len = std::min<int64_t>(len - 1, static_cast<int64_t>(page - from));
         cut = true;
     }
@@ -128,22 +131,20 @@ HANDLE CreateReadMapping(HANDLE file, int64_t length)
     return ::CreateFileMappingA(file, nullptr, PAGE_READONLY, High(length), Low(length), nullptr);
 }
 
-int64_t ViewRunSearcher::Search(int64_t from, int64_t end)
+SearchAnswer ViewRunSearcher::Search(int64_t from, int64_t end)
 {
     ViewPlan plan(from, end, m_pattern.n, m_viewBytes);
     for (;;) {
         CMappedView view = MapView(m_mapping, plan.Base(), plan.Bytes());
         if (!view.Get()) {
             if (!plan.Shrink())
-                return SEARCH_OPEN_FAILED;
+                return SearchAnswer::Of(Searched::Unreadable);
             m_viewBytes = plan.ViewBytes();
             continue;
         }
         const int64_t skip = plan.Start() - plan.Base();
-        const int64_t found = FindReadable(view.Get() + skip, plan.Bytes() - skip, m_pattern, m_table);
-        if (found >= 0)
-            return plan.Start() + found;
-        if (found != SEARCH_NOT_FOUND || plan.Last())
+        const SearchAnswer found = FindReadable(view.Get() + skip, plan.Bytes() - skip, plan.Start(), m_pattern, m_table);
+        if (found.status != Searched::NotFound || plan.Last())
             return found;
         view.Unmap();
         plan.Advance();

@@ -28,15 +28,15 @@ constexpr int64_t kViewAlignment = int64_t{2} << 20;
 HANDLE CreateReadMapping(HANDLE file, int64_t length);
 
 // One worker's runs searched through views of mapping: the first occurrence, as a file
-// offset, SEARCH_NOT_FOUND, or SEARCH_OPEN_FAILED where no view of the smallest size
-// could be mapped or a byte the search had to read could not be read.
+// offset, not found, or unreadable where no view of the smallest size could be mapped
+// or a byte the search had to read could not be read.
 class ViewRunSearcher : public RunWorker {
 public:
     ViewRunSearcher(HANDLE mapping, const PatternBytes& pattern, const int32_t* table)
         : m_mapping(mapping), m_pattern(pattern), m_table(table)
     {
     }
-    int64_t Search(int64_t from, int64_t end) override;
+    SearchAnswer Search(int64_t from, int64_t end) override;
 
 private:
     HANDLE m_mapping;

@@ -5,11 +5,12 @@
 
 #include <cstdint>
 
+template <typename Answer>
 class PieceOrder {
 public:
     static constexpr int kReaders = 2;
 
-    PieceOrder(int64_t pieces, int64_t nothing) : m_pieces(pieces), m_answer(nothing), m_nothing(nothing) {}
+    PieceOrder(int64_t pieces, Answer nothing) : m_pieces(pieces), m_answer(nothing), m_nothing(nothing) {}
 
     // Whether a piece that still matters is left to take.
     bool PieceLeft() const { return m_next < Limit(); }
@@ -20,7 +21,7 @@ public:
         return m_next++;
     }
     // What reader's piece holds.
-    void Done(int reader, int64_t answer)
+    void Done(int reader, const Answer& answer)
     {
         const int64_t piece = m_busy[reader];
         m_busy[reader] = -1;
@@ -41,14 +42,14 @@ public:
         return true;
     }
     // Once decided: the answer of the first piece that has one, or nothing.
-    int64_t Answer() const { return m_answer; }
+    const Answer& Result() const { return m_answer; }
 
 private:
     int64_t Limit() const { return m_decided < m_pieces ? m_decided : m_pieces; }
 
     int64_t m_pieces;
-    int64_t m_answer;
-    int64_t m_nothing;
+    Answer m_answer;
+    Answer m_nothing;
     int64_t m_next = 0;
     int64_t m_decided = INT64_MAX;  // the first piece with an answer
     int64_t m_busy[kReaders] = {-1, -1};

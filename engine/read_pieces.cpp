@@ -69,12 +69,12 @@ void ShelveReadBuffer(std::vector<unsigned char>& buffer) noexcept
     BufferShelf::Of().Give(buffer);
 }
 
-int64_t PieceSearch::Search(int64_t from, int64_t end, bool seek) const
+SearchAnswer PieceSearch::Search(int64_t from, int64_t end, bool seek) const
 {
     if (from >= end)
-        return SEARCH_NOT_FOUND;
+        return SearchAnswer::Of(Searched::NotFound);
     if (seek && !MoveTo(file, from))
-        return kPieceUnread;
+        return SearchAnswer::Of(Searched::Unread);
     const int64_t carry = std::max(pattern->n - 1, 0);
     unsigned char* bytes = buffer->data();
     int64_t base = from;  // the file offset of the buffer's first byte
@@ -83,19 +83,17 @@ int64_t PieceSearch::Search(int64_t from, int64_t end, bool seek) const
         const DWORD want = static_cast<DWORD>(std::min<int64_t>(pieceBytes, end - base - held));
         DWORD got = 0;
         if (!::ReadFile(file, bytes + held, want, &got, nullptr))
-            return kPieceUnread;
+            return SearchAnswer::Of(Searched::Unread);
         if (got != want)
-            return SEARCH_OPEN_FAILED;
+            return SearchAnswer::Of(Searched::Unreadable);
         held += want;
         const int64_t at = FindPattern(bytes, pattern->bytes, table, held, pattern->n);
-        if (at >= 0)
-            return base + at;
-        if (base + held == end)
-            return SEARCH_NOT_FOUND;
+        if (at >= 0 || base + held == end)
+            return SearchAnswer::OfFind(at, base);
         if (between && *between)
             (*between)();
         if (stop && stop->load())
-            return SEARCH_STOPPED;
+            return SearchAnswer::Of(Searched::Stopped);
         std::memmove(bytes, bytes + held - carry, static_cast<size_t>(carry));
         base += held - carry;
         held = carry;
@@ -111,15 +109,14 @@ bool PieceRunReader::Prepare()
     return m_own.IsValid();
 }
 
-int64_t PieceRunReader::Search(int64_t from, int64_t end)
+SearchAnswer PieceRunReader::Search(int64_t from, int64_t end)
 {
     const HANDLE file = m_ownHandle ? m_own.Get() : m_file;
     const DWORD want = static_cast<DWORD>(end - from);
     DWORD got = 0;
     if (!MoveTo(file, from) || !::ReadFile(file, m_buffer.data(), want, &got, nullptr))
-        return kPieceUnread;
+        return SearchAnswer::Of(Searched::Unread);
     if (got != want)
-        return SEARCH_OPEN_FAILED;
-    const int64_t found = FindPattern(m_buffer.data(), m_pattern.bytes, m_table, want, m_pattern.n);
-    return found >= 0 ? from + found : SEARCH_NOT_FOUND;
+        return SearchAnswer::Of(Searched::Unreadable);
+    return SearchAnswer::OfFind(FindPattern(m_buffer.data(), m_pattern.bytes, m_table, want, m_pattern.n), from);
 }

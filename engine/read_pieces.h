@@ -18,11 +18,6 @@
 constexpr int64_t kReadPieceBytes = int64_t{2} << 20;
 constexpr int64_t kSmallReadPieceBytes = int64_t{512} << 10;
 
-// A piece whose bytes could not be read (a range another program locked, a sector that
-// cannot be read): the file is searched through mapped views instead, which read past
-// locks and find what lies before a bad sector.
-constexpr int64_t kPieceUnread = -10;
-
 // Gives buffer at least bytes, one from the process's shelf where it holds one; may throw
 // std::bad_alloc.
 void FitReadBuffer(std::vector<unsigned char>& buffer, size_t bytes);
@@ -33,9 +28,9 @@ void ShelveReadBuffer(std::vector<unsigned char>& buffer) noexcept;
 // behind the last n - 1 bytes of the one before, so an occurrence across two lies whole
 // in the second; exactly those bytes, so a file that has shrunk since it was measured
 // cannot be read to the end. Reads from the file pointer where it stands (at from), or
-// after moving it there. Between pieces calls between (if given), and ends with
-// SEARCH_STOPPED once *stop holds. The first occurrence, SEARCH_NOT_FOUND,
-// SEARCH_OPEN_FAILED (read short: the file shrank), kPieceUnread or SEARCH_STOPPED.
+// after moving it there. Between pieces calls between (if given), and ends stopped
+// once *stop holds. The first occurrence, not found, unreadable (read short: the file
+// shrank), a piece unread, or stopped.
 // buffer holds at least pieceBytes + n - 1 bytes, or end - from.
 struct PieceSearch {
     HANDLE file;
@@ -46,12 +41,12 @@ struct PieceSearch {
     const std::function<void()>* between;
     const std::atomic<bool>* stop;
 
-    int64_t Search(int64_t from, int64_t end, bool seek) const;
+    SearchAnswer Search(int64_t from, int64_t end, bool seek) const;
 };
 
 // One worker's runs read with one ReadFile each into its buffer. The helper's reads go
 // through a handle of its own, opened on its thread: the system serves one handle's
-// reads one at a time. Answers as PieceSearch does, but for SEARCH_STOPPED.
+// reads one at a time. Answers as PieceSearch does, but is never stopped.
 class PieceRunReader : public RunWorker {
 public:
     PieceRunReader(HANDLE file, bool ownHandle, const PatternBytes& pattern, const int32_t* table,
@@ -60,7 +55,7 @@ public:
     {
     }
     bool Prepare() override;
-    int64_t Search(int64_t from, int64_t end) override;
+    SearchAnswer Search(int64_t from, int64_t end) override;
     void Finish() override { m_own.Close(); }
 
 private:

@@ -7,7 +7,7 @@
 RunsAhead::RunsAhead(const RunPlan& plan, RunWorker& own, RunWorker& helper, const std::atomic<bool>* stop,
                      const std::function<void()>& waiting)
     : m_plan(plan), m_own(own), m_helper(helper), m_stop(stop), m_waiting(waiting),
-      m_order(plan.Runs(), SEARCH_NOT_FOUND)
+      m_order(plan.Runs(), SearchAnswer::Of(Searched::NotFound))
 {
     // A helper only where there is a second run to take. Once started, only the helper
     // says it has gone: it may be gone before Start returns.
@@ -28,14 +28,14 @@ RunsAhead::~RunsAhead()
     m_thread.Join();
 }
 
-int64_t RunsAhead::Search()
+SearchAnswer RunsAhead::Search()
 {
     std::unique_lock<CLock> lock(m_lock);
     for (;;) {
         if (m_stop && m_stop->load())
-            return SEARCH_STOPPED;
+            return SearchAnswer::Of(Searched::Stopped);
         if (m_order.Decided())
-            return m_order.Answer();
+            return m_order.Result();
         if (m_order.PieceLeft() && (!m_waiting || m_helperGone))
             Work(0, m_own, lock);
         else
@@ -83,7 +83,7 @@ void RunsAhead::Work(int worker, RunWorker& search, std::unique_lock<CLock>& loc
     lock.unlock();
     const int64_t from = m_plan.Begin(run), end = m_plan.End(run);
     const double start = SearchClockSeconds();
-    const int64_t found = search.Search(from, end);
+    const SearchAnswer found = search.Search(from, end);
     const double seconds = SearchClockSeconds() - start;
     lock.lock();
     m_busySeconds += seconds;

@@ -8,6 +8,7 @@
 #include "framework/sync.h"
 #include "framework/thread.h"
 #include "engine/piece_order.h"
+#include "engine/search_answer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,9 +20,9 @@ public:
     // On the worker's own thread, before its first run: false when it cannot take part
     // (a helper that got no handle of its own, say).
     virtual bool Prepare() { return true; }
-    // The first occurrence in the file's bytes [from, end), as a file offset;
-    // SEARCH_NOT_FOUND, or a failure of the caller's own meaning.
-    virtual int64_t Search(int64_t from, int64_t end) = 0;
+    // The first occurrence in the file's bytes [from, end), as a file offset; not
+    // found, or why it could not be searched.
+    virtual SearchAnswer Search(int64_t from, int64_t end) = 0;
     // On the worker's thread after its last run: gives back what Prepare took.
     virtual void Finish() {}
 
@@ -56,9 +57,8 @@ public:
     RunsAhead(const RunsAhead&) = delete;
     RunsAhead& operator=(const RunsAhead&) = delete;
 
-    // The first occurrence, SEARCH_NOT_FOUND, a worker's failure, or SEARCH_STOPPED once
-    // *stop holds.
-    int64_t Search();
+    // The first occurrence, not found, a worker's failure, or stopped once *stop holds.
+    SearchAnswer Search();
     // The seconds the workers spent in runs so far, added up, and the bytes those read.
     double BusySeconds();
     int64_t BusyBytes();
@@ -77,7 +77,7 @@ private:
     const std::function<void()>& m_waiting;
     CLock m_lock;
     CCondition m_changed;
-    PieceOrder m_order;  // worker 0 the search, 1 the helper
+    PieceOrder<SearchAnswer> m_order;  // worker 0 the search, 1 the helper
     bool m_helperGone = false;
     bool m_quit = false;
     double m_busySeconds = 0;

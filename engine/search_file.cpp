@@ -15,15 +15,19 @@ namespace {
 CLock g_choiceLock;
 WayChoice g_choice;
 
-// A trial span the views could not search (no turn at them, no view mapped): it is read
-// instead, untimed.
-constexpr int64_t kSpanNotMapped = -20;
-// The trial ended without an answer: the rest of the file is searched the chosen way.
-constexpr int64_t kTrialOver = -21;
-
 int64_t PieceBytesOf(ReadWay way)
 {
     return way == ReadWay::SmallPieces ? kSmallReadPieceBytes : kReadPieceBytes;
+}
+
+const SearchAnswer kUnreadable = SearchAnswer::Of(Searched::Unreadable);
+const SearchAnswer kStopped = SearchAnswer::Of(Searched::Stopped);
+
+// A file's answer that tells the choice how fast the way was: one searched to its end
+// or to an occurrence.
+bool TellsTheRate(const SearchAnswer& found)
+{
+    return found.status == Searched::Found || found.status == Searched::NotFound;
 }
 
 }  // namespace
@@ -48,7 +52,7 @@ FileSearcher::~FileSearcher()
     ShelveReadBuffer(m_helperBuffer);
 }
 
-int64_t FileSearcher::Search(const char* path, const PatternBytes& pattern)
+SearchAnswer FileSearcher::Search(const char* path, const PatternBytes& pattern)
 {
     try {
         m_pattern = pattern;
@@ -58,27 +62,27 @@ int64_t FileSearcher::Search(const char* path, const PatternBytes& pattern)
         CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!file.IsValid())
-            return SEARCH_OPEN_FAILED;
+            return kUnreadable;
         return SearchMeasured(file.Get(), QueryFileLength(file.Get()), true, &file);
     } catch (...) {
-        return SEARCH_OPEN_FAILED;
+        return kUnreadable;
     }
 }
 
-int64_t FileSearcher::SearchOpen(HANDLE file, int64_t length, const PatternBytes& pattern)
+SearchAnswer FileSearcher::SearchOpen(HANDLE file, int64_t length, const PatternBytes& pattern)
 {
     try {
         m_pattern = pattern;
         return SearchMeasured(file, length, false, nullptr);
     } catch (...) {
-        return SEARCH_OPEN_FAILED;
+        return kUnreadable;
     }
 }
 
-int64_t FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner)
+SearchAnswer FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner)
 {
     if (length < 0)
-        return SEARCH_OPEN_FAILED;
+        return kUnreadable;
     m_carry = std::max(m_pattern.n - 1, 0);
     BuildShiftTable(m_pattern.bytes, m_pattern.n, m_table);
     ReadWay way;
@@ -88,29 +92,32 @@ int64_t FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atStart, 
         way = g_choice.Chosen();
         trial = length > kHelpedReadBytes && g_choice.TrialDue(length);
     }
-    int64_t found;
+    SearchAnswer found;
     if (length <= kHelpedReadBytes) {
         found = SearchAlone(file, 0, length, PieceBytesOf(way), !atStart);
     } else {
         int64_t from = 0;
-        found = trial ? Trial(file, length, atStart, from) : kTrialOver;
-        if (found == kTrialOver) {
-            if (trial) {
-                std::lock_guard<CLock> lock(g_choiceLock);
-                way = g_choice.Chosen();
-            }
-            found = way == ReadWay::Views ? SearchViews(file, from, length, owner, true)
-                                          : SearchPieces(file, from, length, PieceBytesOf(way));
+        std::optional<SearchAnswer> tried;
+        if (trial) {
+            tried = Trial(file, length, atStart, from);
+            std::lock_guard<CLock> lock(g_choiceLock);
+            way = g_choice.Chosen();
         }
+        if (tried)
+            found = *tried;
+        else if (way == ReadWay::Views)
+            found = SearchViews(file, from, length, owner, true);
+        else
+            found = SearchPieces(file, from, length, PieceBytesOf(way));
     }
-    if (found != kPieceUnread)
+    if (found.status != Searched::Unread)
         return found;
     // A range another program locked, or a sector that cannot be read: a mapped view
     // reads past locks, and finds what lies before a bad sector.
     return SearchViews(file, 0, length, owner, false);
 }
 
-int64_t FileSearcher::SearchAlone(HANDLE file, int64_t from, int64_t end, int64_t pieceBytes, bool seek)
+SearchAnswer FileSearcher::SearchAlone(HANDLE file, int64_t from, int64_t end, int64_t pieceBytes, bool seek)
 {
     FitReadBuffer(m_buffer, static_cast<size_t>(std::min(end - from, pieceBytes + m_carry)));
     const PieceSearch pieces{file, pieceBytes, &m_pattern, m_table, &m_buffer, &m_whileSearching, m_stop};
@@ -122,7 +129,7 @@ int64_t FileSearcher::SearchAlone(HANDLE file, int64_t from, int64_t end, int64_
 // thread's help over them. The clock is the wall's: the system's thread times tick too
 // coarsely for spans this short, and one thread alone, on a file in the page cache, is
 // what the way costs a core.
-int64_t FileSearcher::Trial(HANDLE file, int64_t length, bool atStart, int64_t& from)
+std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, bool atStart, int64_t& from)
 {
     double cost[kReadWays] = {-1, -1, -1};
     for (int i = 0; i < kReadWays; ++i) {
@@ -133,41 +140,48 @@ int64_t FileSearcher::Trial(HANDLE file, int64_t length, bool atStart, int64_t& 
         }
         const int64_t end = std::min(length, from + kTrialSpanBytes + m_carry);
         const double start = SearchClockSeconds();
-        int64_t found = way == ReadWay::Views ? SpanThroughViews(file, length, from, end)
-                                              : SearchAlone(file, from, end, PieceBytesOf(way), !(atStart && from == 0));
-        if (found == kSpanNotMapped)
-            found = SearchAlone(file, from, end, kReadPieceBytes, true);
-        else if (found == SEARCH_NOT_FOUND)
+        SearchAnswer found;
+        bool timed = true;
+        if (way == ReadWay::Views) {
+            const std::optional<SearchAnswer> viewed = SpanThroughViews(file, length, from, end);
+            timed = viewed.has_value();
+            found = viewed ? *viewed : SearchAlone(file, from, end, kReadPieceBytes, true);
+        } else {
+            found = SearchAlone(file, from, end, PieceBytesOf(way), !(atStart && from == 0));
+        }
+        if (timed && found.status == Searched::NotFound)
             cost[static_cast<int>(way)] = (SearchClockSeconds() - start) / static_cast<double>(end - from);
         // An answer, a failure or a stop ends the search, and the trial unfinished.
-        if (found != SEARCH_NOT_FOUND)
+        if (found.status != Searched::NotFound)
             return found;
         from += kTrialSpanBytes;
         if (m_whileSearching)
             m_whileSearching();
         if (Stopped())
-            return SEARCH_STOPPED;
+            return kStopped;
     }
     std::lock_guard<CLock> lock(g_choiceLock);
     g_choice.Timed(cost);
-    return kTrialOver;
+    return std::nullopt;
 }
 
-int64_t FileSearcher::SpanThroughViews(HANDLE file, int64_t length, int64_t from, int64_t end)
+std::optional<SearchAnswer> FileSearcher::SpanThroughViews(HANDLE file, int64_t length, int64_t from, int64_t end)
 {
     // Timed only where the turn is free now: a trial waits for no other file's search.
     const MappedSearchTurn turn;
     if (!turn.Granted())
-        return kSpanNotMapped;
+        return std::nullopt;
     const CHandle mapping(CreateReadMapping(file, length));
     if (!mapping.IsValid())
-        return kSpanNotMapped;
+        return std::nullopt;
     ViewRunSearcher views(mapping.Get(), m_pattern, m_table);
-    const int64_t found = views.Search(from, end);
-    return found == SEARCH_OPEN_FAILED ? kSpanNotMapped : found;
+    const SearchAnswer found = views.Search(from, end);
+    if (found.status == Searched::Unreadable)
+        return std::nullopt;
+    return found;
 }
 
-int64_t FileSearcher::SearchPieces(HANDLE file, int64_t from, int64_t length, int64_t pieceBytes)
+SearchAnswer FileSearcher::SearchPieces(HANDLE file, int64_t from, int64_t length, int64_t pieceBytes)
 {
     const size_t capacity = static_cast<size_t>(pieceBytes + m_carry);
     try {
@@ -179,29 +193,29 @@ int64_t FileSearcher::SearchPieces(HANDLE file, int64_t from, int64_t length, in
     PieceRunReader own(file, false, m_pattern, m_table, m_buffer);
     PieceRunReader helper(file, true, m_pattern, m_table, m_helperBuffer);
     RunsAhead runs(RunPlan{from, length, pieceBytes, m_carry}, own, helper, m_stop, m_whileSearching);
-    const int64_t found = runs.Search();
-    if (found >= 0 || found == SEARCH_NOT_FOUND) {
+    const SearchAnswer found = runs.Search();
+    if (TellsTheRate(found)) {
         std::lock_guard<CLock> lock(g_choiceLock);
         g_choice.Ran(runs.BusyBytes(), runs.BusySeconds());
     }
     return found;
 }
 
-int64_t FileSearcher::SearchViews(HANDLE file, int64_t from, int64_t length, CHandle* owner, bool chosen)
+SearchAnswer FileSearcher::SearchViews(HANDLE file, int64_t from, int64_t length, CHandle* owner, bool chosen)
 {
     const CHandle mapping(CreateReadMapping(file, length));
     if (owner)
         owner->Close();  // the mapping keeps the file open as long as it needs it
     if (!mapping.IsValid())
-        return SEARCH_OPEN_FAILED;
+        return kUnreadable;
     const MappedSearchTurn turn(m_whileSearching, m_stop);
     if (!turn.Granted() || Stopped())
-        return SEARCH_STOPPED;
+        return kStopped;
     ViewRunSearcher own(mapping.Get(), m_pattern, m_table);
     ViewRunSearcher helper(mapping.Get(), m_pattern, m_table);
     RunsAhead runs(RunPlan{from, length, kSearchViewBytes, m_carry}, own, helper, m_stop, m_whileSearching);
-    const int64_t found = runs.Search();
-    if (chosen && (found >= 0 || found == SEARCH_NOT_FOUND)) {
+    const SearchAnswer found = runs.Search();
+    if (chosen && TellsTheRate(found)) {
         std::lock_guard<CLock> lock(g_choiceLock);
         g_choice.Ran(runs.BusyBytes(), runs.BusySeconds());
     }
@@ -211,5 +225,7 @@ int64_t FileSearcher::SearchViews(HANDLE file, int64_t from, int64_t length, CHa
 int64_t SearchFile(const char* path, const unsigned char* pattern, int32_t n)
 {
     static FileSearcher searcher(g_shiftTable);
-    return searcher.Search(path, pattern, n);
+    const SearchAnswer found = searcher.Search(path, pattern, n);
+    // Never stopped: it has no stop to heed.
+    return found.Found() ? found.at : found.status == Searched::NotFound ? SEARCH_NOT_FOUND : SEARCH_OPEN_FAILED;
 }

@@ -6,18 +6,18 @@
 #include "engine/mapped_views.h"
 #include "engine/pattern_bytes.h"
 #include "engine/read_pieces.h"
+#include "engine/search_answer.h"
 #include "engine/way_choice.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
-// A search result besides an offset and SEARCH_NOT_FOUND: the file could not be opened,
-// or not all of its bytes could be read.
+// SearchFile's result besides an offset and SEARCH_NOT_FOUND: the file could not be
+// opened, or not all of its bytes could be read.
 constexpr int64_t SEARCH_OPEN_FAILED = -2;
-// The result of a search that was stopped before it had an answer (FileSearcher::SetStop).
-constexpr int64_t SEARCH_STOPPED = -4;
 
 // Files larger than this are searched by two threads where a second can be had: a
 // helper and the search itself, where it has a thread of its own, each taking the next
@@ -49,33 +49,36 @@ public:
     // while it waits for its helper or its turn to map views. A search given one leaves
     // the work to its helper, where it has one.
     void SetWhileSearching(std::function<void()> call) { m_whileSearching = std::move(call); }
-    // While *stop holds, a search ends at its next piece or run with SEARCH_STOPPED,
-    // having closed what it opened.
+    // While *stop holds, a search ends at its next piece or run, stopped, having closed
+    // what it opened.
     void SetStop(const std::atomic<bool>* stop) { m_stop = stop; }
 
-    // Offset of the first occurrence of pattern in the file at path, SEARCH_NOT_FOUND,
-    // SEARCH_OPEN_FAILED or SEARCH_STOPPED.
-    int64_t Search(const char* path, const PatternBytes& pattern);
-    int64_t Search(const char* path, const unsigned char* pattern, int32_t n)
+    // The first occurrence of pattern in the file at path; or not found, unreadable
+    // (it could not be opened or read to its end), stopped.
+    SearchAnswer Search(const char* path, const PatternBytes& pattern);
+    SearchAnswer Search(const char* path, const unsigned char* pattern, int32_t n)
     {
         return Search(path, PatternBytes(pattern, n));
     }
     // The same over the first length bytes of an open file, which the caller keeps.
-    int64_t SearchOpen(HANDLE file, int64_t length, const PatternBytes& pattern);
+    SearchAnswer SearchOpen(HANDLE file, int64_t length, const PatternBytes& pattern);
 
 private:
     // Searches the file, and closes early, when it is no longer needed, what owner holds.
-    int64_t SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner);
+    SearchAnswer SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner);
     // The bytes [from, end) read on this thread alone.
-    int64_t SearchAlone(HANDLE file, int64_t from, int64_t end, int64_t pieceBytes, bool seek);
+    SearchAnswer SearchAlone(HANDLE file, int64_t from, int64_t end, int64_t pieceBytes, bool seek);
     // The first spans of a large file searched each way, timed for the choice; from
-    // is then where the rest starts.
-    int64_t Trial(HANDLE file, int64_t length, bool atStart, int64_t& from);
-    int64_t SpanThroughViews(HANDLE file, int64_t length, int64_t from, int64_t end);
+    // is then where the rest starts. Nothing where the trial ended without an answer:
+    // the rest is searched the way chosen.
+    std::optional<SearchAnswer> Trial(HANDLE file, int64_t length, bool atStart, int64_t& from);
+    // Nothing where the span could not be searched through views (no turn at them, no
+    // view mapped): it is read instead, untimed.
+    std::optional<SearchAnswer> SpanThroughViews(HANDLE file, int64_t length, int64_t from, int64_t end);
     // The window starts from from on, searched by two threads in runs read or mapped;
     // chosen: the way the choice made, whose rate it is told.
-    int64_t SearchPieces(HANDLE file, int64_t from, int64_t length, int64_t pieceBytes);
-    int64_t SearchViews(HANDLE file, int64_t from, int64_t length, CHandle* owner, bool chosen);
+    SearchAnswer SearchPieces(HANDLE file, int64_t from, int64_t length, int64_t pieceBytes);
+    SearchAnswer SearchViews(HANDLE file, int64_t from, int64_t length, CHandle* owner, bool chosen);
 
     bool Stopped() const { return m_stop && m_stop->load(); }
 

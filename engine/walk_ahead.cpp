@@ -52,7 +52,7 @@ bool WalkAhead::Next(File& file, const std::function<void()>& waiting, const std
     if (stop)
         return false;
     if (m_inline) {
-        file.found = kNotSearchedYet;
+        file.found = SearchAnswer::Of(Searched::NotYet);
         return m_inlineListing.Next(file.path);
     }
     std::unique_lock<CLock> lock(m_lock);
@@ -138,7 +138,7 @@ bool WalkAhead::Add(std::string& path)
     m_room.Wait(lock, [this] { return m_stop || m_slots.size() < kWalkAheadFiles; });
     if (m_stop)
         return false;
-    m_slots.push_back(Slot{std::move(path), State::Pending, 0});
+    m_slots.push_back(Slot{std::move(path), State::Pending, SearchAnswer{}});
     m_work.NotifyOne();
     return true;
 }
@@ -172,12 +172,12 @@ void WalkAhead::Search()
 
         // The slot stays where it is while it is searched: the dialogue takes only
         // searched files, and adding to a deque moves no element.
-        const int64_t found = searcher.Search(slot.path.c_str(), pattern);
+        const SearchAnswer found = searcher.Search(slot.path.c_str(), pattern);
 
         lock.lock();
         Slot& searched = m_slots[number - m_taken];
         // A search stopped by a box is made again once the box has closed.
-        if (epoch == m_epoch && found != SEARCH_STOPPED) {
+        if (epoch == m_epoch && found.status != Searched::Stopped) {
             searched.found = found;
             searched.state = State::Done;
             m_done.NotifyAll();

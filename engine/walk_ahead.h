@@ -17,6 +17,8 @@
 #include "framework/sync.h"
 #include "framework/thread.h"
 #include "engine/pattern_bytes.h"
+#include "engine/run_host.h"
+#include "engine/search_answer.h"
 #include "engine/tree_listing.h"
 
 #include <atomic>
@@ -34,15 +36,10 @@ constexpr int kMostWalkSearchers = 4;
 // The longest the dialogue's thread waits for a result without being called back.
 constexpr unsigned kWalkWaitSliceMs = 50;
 
-// The result of a file the walk hands over without having searched it.
-constexpr int64_t kNotSearchedYet = -3;
-
 class WalkAhead : public CThreadsOwner {
 public:
-    struct File {
-        std::string path;  // 8-bit, as the walk built it
-        int64_t found;     // the search result, or kNotSearchedYet
-    };
+    // Its path, 8-bit as the walk built it, and the search's answer, or not yet.
+    using File = WalkFile;
 
     // Starts listing root and searching for pattern with searchers threads (at most
     // kMostWalkSearchers).
@@ -75,7 +72,7 @@ private:
     struct Slot {
         std::string path;
         State state;
-        int64_t found;
+        SearchAnswer found;
     };
 
     void List();

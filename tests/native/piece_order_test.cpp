@@ -18,7 +18,7 @@ TEST(PieceOrder, FirstPieceWithAnAnswerWinsWhateverOrderTheyEndIn)
     EXPECT_FALSE(order.Decided()) << "decided while the first piece is still read";
     order.Done(0, 500);
     ASSERT_TRUE(order.Decided());
-    EXPECT_EQ(order.Answer(), 500);
+    EXPECT_EQ(order.Result(), 500);
 
     PieceOrder later(6, kNothing);
     later.Take(0);
@@ -26,7 +26,7 @@ TEST(PieceOrder, FirstPieceWithAnAnswerWinsWhateverOrderTheyEndIn)
     later.Done(1, 1000);
     later.Done(0, kNothing);
     ASSERT_TRUE(later.Decided());
-    EXPECT_EQ(later.Answer(), 1000);
+    EXPECT_EQ(later.Result(), 1000);
 
     // An answer of a later piece does not replace an earlier one's, nor a read still
     // going on past it hold up the answer.
@@ -36,7 +36,7 @@ TEST(PieceOrder, FirstPieceWithAnAnswerWinsWhateverOrderTheyEndIn)
     both.Done(0, 7);
     EXPECT_TRUE(both.Decided());
     both.Done(1, 9);
-    EXPECT_EQ(both.Answer(), 7);
+    EXPECT_EQ(both.Result(), 7);
 }
 
 TEST(PieceOrder, NothingAnywhereIsDecidedOnceEveryPieceIsDone)
@@ -53,7 +53,7 @@ TEST(PieceOrder, NothingAnywhereIsDecidedOnceEveryPieceIsDone)
     }
     EXPECT_FALSE(order.PieceLeft());
     EXPECT_TRUE(order.Decided());
-    EXPECT_EQ(order.Answer(), kNothing);
+    EXPECT_EQ(order.Result(), kNothing);
     EXPECT_TRUE(PieceOrder(0, kNothing).Decided()) << "no piece at all";
 }
 

@@ -90,53 +90,6 @@ TEST_F(ScanRunTest, ConfirmedReplacementOverwritesOnlyThoseBytes)
     EXPECT_EQ(ReadFileBytes(file), BytesOf("0123456789abcdefXYZdefghijABC"));
 }
 
-TEST_F(ScanRunTest, DeclinedReplacementEndsTheFileUnchanged)
-{
-    const std::string file = dir.File("s.bin", kSample);
-    SetText(IDC_PATH, file);
-    Patterns("41 42 43", "58 59 5A");
-    Start({IDNO});
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(ReadFileBytes(file), kSample);
-}
-
-TEST_F(ScanRunTest, WithoutAskingTheWriteIsImmediateButContinueIsStillOffered)
-{
-    const std::string file = dir.File("s.bin", kSample);
-    SetText(IDC_PATH, file);
-    SetChecked(IDC_ASK, false);
-    Patterns("41 42 43", "58 59 5A");
-    Start({IDNO});
-    ASSERT_EQ(Boxes().size(), 1u);
-    ExpectBox(0, kContinue, MB_ICONQUESTION, kYesNo);
-    EXPECT_EQ(ReadFileBytes(file), BytesOf("0123456789abcdefXYZdefghijABC"));
-}
-
-TEST_F(ScanRunTest, ContinuingSearchesTheChangedFileFromItsStart)
-{
-    const std::string file = dir.File("s.bin", BytesOf("AB--AB--AB"));
-    SetText(IDC_PATH, file);
-    Patterns("41 42", "78 79");
-    Start({IDYES, IDYES, IDYES, IDYES, IDYES, IDYES});
-    ASSERT_EQ(Boxes().size(), 7u);
-    ExpectBox(0, Ask(file, L"0x00000000"), MB_ICONQUESTION, kYesNo);
-    ExpectBox(2, Ask(file, L"0x00000004"), MB_ICONQUESTION, kYesNo);
-    ExpectBox(4, Ask(file, L"0x00000008"), MB_ICONQUESTION, kYesNo);
-    ExpectBox(6, kNotFound, MB_ICONINFORMATION, kOk);
-    EXPECT_EQ(ReadFileBytes(file), BytesOf("xy--xy--xy"));
-}
-
-TEST_F(ScanRunTest, ReplacementEqualToThePatternIsFoundAgainUntilNo)
-{
-    const std::string file = dir.File("s.bin", BytesOf("--AB"));
-    SetText(IDC_PATH, file);
-    Patterns("41 42", "41 42");
-    Start({IDYES, IDYES, IDYES, IDNO});
-    ASSERT_EQ(Boxes().size(), 4u) << Said();
-    ExpectBox(2, Ask(file, L"0x00000002"), MB_ICONQUESTION, kYesNo);
-    EXPECT_EQ(ReadFileBytes(file), BytesOf("--AB"));
-}
-
 TEST_F(ScanRunTest, NotFoundMissingAndEmptyFilesAreReported)
 {
     const std::string plain = dir.File("plain.bin", BytesOf("nothing here"));
@@ -259,42 +212,6 @@ TEST_F(ScanRunTest, WriteThatRunsOutOfDiskSpaceIsReportedAndTheFileKeepsItsBytes
     ExpectBox(0, Ask(file, L"0x00000FFE"), MB_ICONQUESTION, kYesNo);
     ExpectBox(1, kWriteFailed, MB_ICONEXCLAMATION, kOk);
     EXPECT_EQ(ReadFileBytes(file), before);
-}
-
-TEST_F(ScanRunTest, FileChangedWhileTheQuestionIsUpIsWrittenWhereThePatternIsNow)
-{
-    // Another program inserts two bytes before the pattern while the question is up:
-    // the write finds other bytes at the offset asked about, writes nothing there,
-    // and the file's dialogue goes on from where the pattern is now.
-    const std::string file = dir.File("s.bin", BytesOf("..AB.."));
-    SetText(IDC_PATH, file);
-    Patterns("41 42", "59 5A");
-    bool changed = false;
-    answerer()->SetOnShow([&](const ShownBox&) {
-        if (!changed)
-            WriteFileBytes(file, BytesOf("xx..AB.."));
-        changed = true;
-    });
-    Start({IDYES, IDYES, IDNO});
-    ASSERT_EQ(Boxes().size(), 3u) << Said();
-    ExpectBox(0, Ask(file, L"0x00000002"), MB_ICONQUESTION, kYesNo);
-    ExpectBox(1, Ask(file, L"0x00000004"), MB_ICONQUESTION, kYesNo);
-    ExpectBox(2, kContinue, MB_ICONQUESTION, kYesNo);
-    EXPECT_EQ(ReadFileBytes(file), BytesOf("xx..YZ.."));
-
-    // The pattern gone meanwhile: nothing is written, and the file has no pattern.
-    WriteFileBytes(file, BytesOf("..AB.."));
-    answerer()->Clear();
-    changed = false;
-    answerer()->SetOnShow([&](const ShownBox&) {
-        if (!changed)
-            WriteFileBytes(file, BytesOf("..ab.."));
-        changed = true;
-    });
-    Start({IDYES});
-    ASSERT_EQ(Boxes().size(), 2u) << Said();
-    ExpectBox(1, kNotFound, MB_ICONINFORMATION, kOk);
-    EXPECT_EQ(ReadFileBytes(file), BytesOf("..ab.."));
 }
 
 TEST_F(ScanRunTest, TypedNameTheCodePageCannotSpellIsSearchedNeverItsLookAlike)

@@ -19,11 +19,23 @@
 
 namespace {
 
+// An answer as SearchFile gives it: the offset, SEARCH_NOT_FOUND or SEARCH_OPEN_FAILED;
+// these searches are never stopped.
+int64_t AsSearchFileSays(const SearchAnswer& found)
+{
+    switch (found.status) {
+    case Searched::Found: return found.at;
+    case Searched::NotFound: return SEARCH_NOT_FOUND;
+    case Searched::Unreadable: return SEARCH_OPEN_FAILED;
+    default: return INT64_MIN;
+    }
+}
+
 // An open file of the length the caller measured, searched as the dialog's thread does.
 int64_t SearchOpenFile(HANDLE file, int64_t length, const unsigned char* pattern, int32_t n)
 {
     static FileSearcher searcher(g_shiftTable);
-    return searcher.SearchOpen(file, length, PatternBytes(pattern, n));
+    return AsSearchFileSays(searcher.SearchOpen(file, length, PatternBytes(pattern, n)));
 }
 
 const unsigned char kAB[] = {'A', 'B'};
@@ -224,14 +236,14 @@ int64_t WhileWaiting(const std::string& path)
     int32_t table[256];
     FileSearcher searcher(table);
     searcher.SetWhileSearching([] {});
-    return searcher.Search(path.c_str(), kAB, 2);
+    return AsSearchFileSays(searcher.Search(path.c_str(), kAB, 2));
 }
 
 int64_t OnAThreadOfItsOwn(const std::string& path)
 {
     int32_t table[256];
     FileSearcher searcher(table);
-    return searcher.Search(path.c_str(), kAB, 2);
+    return AsSearchFileSays(searcher.Search(path.c_str(), kAB, 2));
 }
 
 using SearchWay = int64_t (*)(const std::string&);
@@ -445,7 +457,7 @@ TEST_F(LargeFileTest, SearchStoppedWhileTheHelperReadsLeavesTheViewMappedUntilIt
             faults::ReleaseSlowSector();
         stop = true;
     });
-    EXPECT_EQ(searcher.Search(file.c_str(), kAB, 2), SEARCH_STOPPED);
+    EXPECT_EQ(searcher.Search(file.c_str(), kAB, 2).status, Searched::Stopped);
     EXPECT_EQ(faults::SlowSectorHolds(), 1) << "setup: the slow page was never waited on";
     EXPECT_EQ(faults::UnmappedWhileRead(), 0);
     faults::SetSlowSector(file, -1);
@@ -524,7 +536,7 @@ TEST_F(LargeFileTest, ShortOfAddressSpaceViewsAreMappedSmallerAndOneFileAtATime)
         searchers.emplace_back([this, &found] {
             int32_t table[256];
             FileSearcher searcher(table);
-            found += searcher.Search(file.c_str(), kAB, 2) == 3 * kSearchViewBytes - 2;
+            found += searcher.Search(file.c_str(), kAB, 2) == SearchAnswer::FoundAt(3 * kSearchViewBytes - 2);
         });
     }
     for (std::thread& t : searchers)
@@ -571,7 +583,7 @@ TEST_F(LargeFileTest, SearchThatGaveUpItsTurnMapsNoView)
         FileSearcher searcher(table);
         searcher.SetStop(&stop);
         for (int i = 0; i < 40; ++i)
-            EXPECT_EQ(searcher.Search(other.c_str(), kAB, 2), SEARCH_STOPPED) << "search " << i << " took no turn";
+            EXPECT_EQ(searcher.Search(other.c_str(), kAB, 2).status, Searched::Stopped) << "search " << i << " took no turn";
         EXPECT_EQ(faults::ViewsMapped(), mappedBefore) << "a search mapped views while the turn was another's";
         EXPECT_GT(faults::WatchedViewsWaiting(), 0) << "setup: the first search let go of its turn meanwhile";
     }
