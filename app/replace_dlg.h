@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 // The four views of one pattern, find or replace, by control identifier.
@@ -72,7 +71,7 @@ public:
     // so the system never takes the window for hung. What other programs send and
     // painting are handled; the user's input is dropped, not kept for after the run,
     // but for what stops the run (TakeInputDuringRun).
-    void PumpMessages();
+    void PumpMessages() override;
     // Whether threads of a stopped run are still held up in a system call.
     bool ThreadsLeft();
 
@@ -128,7 +127,6 @@ private:
     bool AskFirst() override;
     bool Show(RunBox box, const char* path, int64_t offset) override;
     bool StopAsked() override;
-    void Pump() override;
 
     static constexpr DWORD kPumpIntervalMs = 100;
 

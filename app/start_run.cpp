@@ -174,8 +174,3 @@ bool CReplaceDlg::StopAsked()
 {
     return m_stopRun;
 }
-
-void CReplaceDlg::Pump()
-{
-    PumpMessages();
-}

@@ -14,8 +14,9 @@ bool NextSearch(RunHost& host, RunFiles& files, const char* path, PatternBytes& 
     return true;
 }
 
-}  // namespace
-
+// The dialogue of the file at path from found, its first search for searched. quiet (a
+// walk's file): a file that cannot be read or does not hold the pattern is passed over
+// without a box.
 void RunFileDialogue(RunHost& host, RunFiles& files, const char* path, bool quiet, SearchAnswer found,
                      PatternBytes searched)
 {
@@ -80,6 +81,8 @@ void RunFileDialogue(RunHost& host, RunFiles& files, const char* path, bool quie
     }
 }
 
+}  // namespace
+
 void RunOneFile(RunHost& host, RunFiles& files, const char* path, bool quiet)
 {
     PatternBytes pattern;
@@ -110,6 +113,6 @@ void RunWalk(RunHost& host, RunFiles& files, WalkSource& walk, PatternBytes patt
             }
             walk.Discard();
         }
-        host.Pump();
+        host.PumpMessages();
     }
 }

@@ -10,14 +10,11 @@
 // write counts as failed: a file that another program rewrites all the time.
 constexpr int kMostMovesInARow = 8;
 
-// The dialogue of the file at path from found, its first search for searched. quiet (a
+// The one file named: searched for the find pattern as its view holds it, and its
+// dialogue: report what the search found, ask, write, tell the outcome and search again
+// while the user goes on. Nothing where there is no pattern to search for. quiet (a
 // walk's file): a file that cannot be read or does not hold the pattern is passed over
 // without a box.
-void RunFileDialogue(RunHost& host, RunFiles& files, const char* path, bool quiet, SearchAnswer found,
-                     PatternBytes searched);
-
-// The one file named: searched for the find pattern as its view holds it, and its
-// dialogue. Nothing where there is no pattern to search for.
 void RunOneFile(RunHost& host, RunFiles& files, const char* path, bool quiet);
 
 // The files of a walk for pattern, each that holds the pattern with its dialogue. Each

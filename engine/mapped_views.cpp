@@ -102,9 +102,9 @@ struct GuardedFind {
 
 // The first occurrence in bytes of which some may not be readable (the bytes start at
 // file offset base): unreadable only when the search had to read such a byte to give
-// its answer. The search may read
-// ahead of the lowest occurrence, so after a failure the part before the page that
-// failed is searched again: an occurrence that lies whole before it is still found.
+// its answer. The search may read ahead of the lowest occurrence, so after a failure
+// the part before the page that failed is searched again: an occurrence that lies
+// whole before it is still found.
 SearchAnswer FindReadable(const unsigned char* data, int64_t len, int64_t base, const PatternBytes& pattern,
                           const int32_t* table)
 {

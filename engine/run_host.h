@@ -36,7 +36,7 @@ public:
     // Whether the user has asked the run to stop.
     virtual bool StopAsked() = 0;
     // Called between files and while the run waits: the host pumps its messages.
-    virtual void Pump() = 0;
+    virtual void PumpMessages() = 0;
 };
 
 // How a run searches and writes the files.

@@ -31,7 +31,7 @@ public:
     }
     bool Next(WalkFile& file) override
     {
-        return m_walk.Next(file, [this] { m_host.Pump(); }, m_stop);
+        return m_walk.Next(file, [this] { m_host.PumpMessages(); }, m_stop);
     }
     bool SetPattern(const PatternBytes& pattern) override { return m_walk.SetPattern(pattern); }
     void Pause() override { m_walk.Pause(); }
@@ -47,7 +47,7 @@ private:
 
 ScanRun::ScanRun(RunHost& host, const std::atomic<bool>& stop) : m_host(host), m_stop(stop)
 {
-    m_searcher.SetWhileSearching([this] { m_host.Pump(); });
+    m_searcher.SetWhileSearching([this] { m_host.PumpMessages(); });
     m_searcher.SetStop(&m_stop);
 }
 
@@ -94,7 +94,7 @@ bool ScanRun::WaitRunThreads(CThreadsOwner& owner)
     bool stopped = false;
     DWORD stoppedAt = 0;
     while (!owner.WaitEnded(kWaitSliceMs)) {
-        m_host.Pump();
+        m_host.PumpMessages();
         if (!m_stop)
             continue;
         const DWORD now = ::GetTickCount();
@@ -119,7 +119,7 @@ void ScanRun::EndRunThreads(std::unique_ptr<CThreadsOwner> owner) noexcept
 bool ScanRun::EndLeftThreads()
 {
     while (!m_leftThreads.WaitEnded(kWaitSliceMs)) {
-        m_host.Pump();
+        m_host.PumpMessages();
         if (m_stop)
             return false;
     }

@@ -74,7 +74,7 @@ public:
         return yes;
     }
     bool StopAsked() override { return stop; }
-    void Pump() override { ++pumps; }
+    void PumpMessages() override { ++pumps; }
 
     SearchAnswer Search(const char* path, const PatternBytes& pattern) override
     {
