@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures where the time goes, prints the tables (Markdown) and puts them into
-# docs/performance.md as the section of this machine's kind of processor:
+# docs/performance.md as the section of this machine's kind of processor and the build:
 #  - the matcher against glibc's memchr and memmem and against its own quick-search loop
 #    on 256 MiB of three kinds of data and three shapes of pattern, and on 64 MiB of six
 #    kinds of binaries with near misses made of their own bytes (native);
@@ -349,6 +349,6 @@ print(f"\nMachine: {cpu}, {os.cpu_count()} cores, {mem:.0f} GiB RAM, {osname}, L
       f"median of {runs} runs.")
 EOF
 cat "$data/tables.md"
-# The tables go to docs/performance.md as the section of this kind of processor.
+# The tables go to docs/performance.md as the section of this kind of processor and build.
 python3 "$root/bench/performance_doc.py" "$data/tables.md" "$root/docs/performance.md" \
   "$(git -C "$root" rev-parse --short HEAD)$(git -C "$root" diff --quiet HEAD -- . ':!docs' || echo ' with changes')" "$arch"
