@@ -20,12 +20,23 @@
 //                                         every question whether to go on; with the
 //                                         flush after each write, and with the flush
 //                                         skipped, taking turns: what the flush costs
+//   engine_bench ways FILE HEX RUNS       each way of bringing a large file's bytes in,
+//                                         forced, over FILE (HEX absent from it): the
+//                                         rate, and what the threads spend on a GiB;
+//                                         then what the trial sees of each way on
+//                                         its spans, and the way the process chooses
+//                                         (the system's process times tick too coarsely
+//                                         under Wine for a file's search: the threads'
+//                                         own seconds on their runs stand for them)
 //
 // Each figure is the median of RUNS runs, printed as "key=value" fields on one line.
 #include "app/replace_app.h"
 #include "app/replace_dlg.h"
 #include "bench/bench_data.h"
 #include "engine/find_pattern.h"
+#include "engine/mapped_views.h"
+#include "engine/read_pieces.h"
+#include "engine/runs_ahead.h"
 #include "engine/search_file.h"
 #include "framework/com.h"
 #include "tests/wine/support/import_table.h"
@@ -289,6 +300,87 @@ int StartEach(const char* dir, const char* hex)
     return 0;
 }
 
+std::vector<unsigned char> ParseHex(const char* hex)
+{
+    std::vector<unsigned char> bytes;
+    for (const char* p = hex; p[0] && p[1]; p += 2) {
+        const char pair[3] = {p[0], p[1], 0};
+        bytes.push_back(static_cast<unsigned char>(std::strtoul(pair, nullptr, 16)));
+    }
+    return bytes;
+}
+
+// One search of the runs of plan the way given, by two threads as the engine runs them.
+struct WaySearch {
+    double wall, busy;  // seconds
+    int64_t bytes;
+};
+
+WaySearch SearchWay(HANDLE file, HANDLE mapping, bool views, const PatternBytes& pattern, const int32_t* table,
+                    const RunPlan& plan)
+{
+    static std::vector<unsigned char> own, helper;
+    own.resize(static_cast<size_t>(plan.runBytes + plan.carry));
+    helper.resize(own.size());
+    PieceRunReader ownReader(file, false, pattern, table, own), helperReader(file, true, pattern, table, helper);
+    ViewRunSearcher ownViews(mapping, pattern, table), helperViews(mapping, pattern, table);
+    const std::function<void()> none;
+    const double start = Seconds();
+    RunsAhead runs(plan, views ? static_cast<RunWorker&>(ownViews) : ownReader,
+                   views ? static_cast<RunWorker&>(helperViews) : helperReader, nullptr, none);
+    runs.Search();
+    return WaySearch{Seconds() - start, runs.BusySeconds(), runs.BusyBytes()};
+}
+
+int Ways(const char* path, const char* hex, int runs)
+{
+    const std::vector<unsigned char> bytes = ParseHex(hex);
+    const PatternBytes pattern(bytes.data(), static_cast<int32_t>(bytes.size()));
+    int32_t table[256];
+    BuildShiftTable(pattern.bytes, pattern.n, table);
+    const CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const int64_t length = QueryFileLength(file.Get());
+    const CHandle mapping(CreateReadMapping(file.Get(), length));
+    if (!file.IsValid() || !mapping.IsValid() || length < kTrialFileBytes) {
+        std::fprintf(stderr, "cannot open %s, or smaller than a trial's file\n", path);
+        return 1;
+    }
+    const int64_t carry = pattern.n - 1;
+    static const char* const kWays[] = {"pieces", "small-pieces", "views"};
+    const int64_t runBytes[] = {kReadPieceBytes, kSmallReadPieceBytes, kSearchViewBytes};
+    constexpr double kGiB = double(1 << 30);
+    for (int way = 0; way < kReadWays; ++way) {
+        std::vector<double> rate, busy, trial;
+        for (int i = 0; i < runs; ++i) {
+            const WaySearch whole = SearchWay(file.Get(), mapping.Get(), way == 2, pattern, table,
+                                              RunPlan{0, length, runBytes[way], carry});
+            rate.push_back(static_cast<double>(length) / whole.wall / 1e9);
+            busy.push_back(whole.busy / static_cast<double>(whole.bytes) * kGiB * 1e3);
+        }
+        // The trial's span of the way, at each of the places it can have in a trial.
+        const int64_t spanBytes = WayChoice::TrialSpanBytes(static_cast<ReadWay>(way));
+        const int64_t places[] = {0, kTrialReadSpanBytes, kTrialFileBytes - spanBytes};
+        for (int i = 0; i < 3 * runs; ++i) {
+            const int64_t from = places[i % 3];
+            const RunPlan span{from, from + spanBytes + carry, runBytes[way], carry, from + spanBytes};
+            const WaySearch part = SearchWay(file.Get(), mapping.Get(), way == 2, pattern, table, span);
+            trial.push_back(part.busy / static_cast<double>(part.bytes) * kGiB * 1e3);
+        }
+        std::sort(trial.begin(), trial.end());
+        std::printf("way=%s gbps=%.2f busy_ms_per_gib=%.0f trial_ms_per_gib=%.0f "
+                    "trial_low=%.0f trial_high=%.0f\n",
+                    kWays[way], Median(rate), Median(busy), Median(trial), trial.front(),
+                    trial.back());
+    }
+    // What a fresh process chooses: its first two trials, on this file.
+    FileSearcher searcher(table);
+    for (int i = 0; i < 2; ++i)
+        searcher.Search(path, pattern);
+    std::printf("chosen=%s\n", kWays[static_cast<int>(CurrentWayChoice().Chosen())]);
+    return 0;
+}
+
 double PerFileMicroseconds(int runs, const std::vector<std::string>& files, int (*search)(const std::string&))
 {
     return MedianSeconds(runs, [&] {
@@ -399,6 +491,7 @@ void Usage()
                  "       engine_bench start-each DIR HEX\n"
                  "       engine_bench floor DIR RUNS\n"
                  "       engine_bench read-or-map DIR RUNS\n"
+                 "       engine_bench ways FILE HEX RUNS\n"
                  "       engine_bench replace-walk DIR RUNS\n");
 }
 
@@ -419,6 +512,8 @@ int main(int argc, char** argv)
         return Floor(argv[2], std::atoi(argv[3]));
     if (command == "read-or-map" && argc == 4)
         return ReadOrMap(argv[2], std::atoi(argv[3]));
+    if (command == "ways" && argc == 5)
+        return Ways(argv[2], argv[3], std::atoi(argv[4]));
     if (command == "replace-walk" && argc == 4)
         return ReplaceWalk(argv[2], std::atoi(argv[3]));
     Usage();

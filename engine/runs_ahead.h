@@ -30,15 +30,18 @@ protected:
     ~RunWorker() = default;
 };
 
-// The runs of a file: window starts [from, length) in runs of runBytes, each read with
-// the carry (n - 1) bytes that follow its last window start.
+// The runs of a file: window starts [from, starts) in runs of runBytes, each read with
+// the carry (n - 1) bytes that follow its last window start, none past length. starts
+// is length where not given: every window start to the file's end.
 struct RunPlan {
     int64_t from = 0;
     int64_t length = 0;
     int64_t runBytes = 0;
     int64_t carry = 0;
+    int64_t starts = -1;
 
-    int64_t Runs() const { return from >= length ? 0 : (length - from + runBytes - 1) / runBytes; }
+    int64_t StartsEnd() const { return starts < 0 ? length : starts; }
+    int64_t Runs() const { return from >= StartsEnd() ? 0 : (StartsEnd() - from + runBytes - 1) / runBytes; }
     int64_t Begin(int64_t run) const { return from + run * runBytes; }
     int64_t End(int64_t run) const { return Begin(run) + runBytes + carry < length ? Begin(run) + runBytes + carry : length; }
 };

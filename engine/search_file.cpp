@@ -20,6 +20,8 @@ int64_t PieceBytesOf(ReadWay way)
     return way == ReadWay::SmallPieces ? kSmallReadPieceBytes : kReadPieceBytes;
 }
 
+static_assert(kTrialViewSpanBytes == 2 * kSearchViewBytes, "a trial maps two views, one for each thread");
+
 const SearchAnswer kUnreadable = SearchAnswer::Of(Searched::Unreadable);
 const SearchAnswer kStopped = SearchAnswer::Of(Searched::Stopped);
 
@@ -99,7 +101,7 @@ SearchAnswer FileSearcher::SearchMeasured(HANDLE file, int64_t length, bool atSt
         int64_t from = 0;
         std::optional<SearchAnswer> tried;
         if (trial) {
-            tried = Trial(file, length, atStart, from);
+            tried = Trial(file, length, from);
             std::lock_guard<CLock> lock(g_choiceLock);
             way = g_choice.Chosen();
         }
@@ -124,12 +126,13 @@ SearchAnswer FileSearcher::SearchAlone(HANDLE file, int64_t from, int64_t end, i
     return pieces.Search(from, end, seek);
 }
 
-// Each way searches one span of kTrialSpanBytes window starts on this thread, the spans
-// one after another from the file's start, so the trial costs nothing but the second
-// thread's help over them. The clock is the wall's: the system's thread times tick too
-// coarsely for spans this short, and one thread alone, on a file in the page cache, is
-// what the way costs a core.
-std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, bool atStart, int64_t& from)
+// Each way searches one span of the file, by two threads as it would search the rest,
+// the spans one after another from the file's start, so the trial costs nothing but the
+// set-up of a few more runs. A way costs what its threads spend on a byte, added up:
+// where two threads that copy at once contend for the memory's bandwidth, reading costs
+// more than one thread alone shows. The clock is the wall's: the system's thread times
+// tick too coarsely for spans this short.
+std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, int64_t& from)
 {
     double cost[kReadWays] = {-1, -1, -1};
     for (int i = 0; i < kReadWays; ++i) {
@@ -138,25 +141,15 @@ std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, boo
             std::lock_guard<CLock> lock(g_choiceLock);
             way = g_choice.TrialWay(i);
         }
-        const int64_t end = std::min(length, from + kTrialSpanBytes + m_carry);
-        const double start = SearchClockSeconds();
-        SearchAnswer found;
-        bool timed = true;
-        if (way == ReadWay::Views) {
-            const std::optional<SearchAnswer> viewed = SpanThroughViews(file, length, from, end);
-            timed = viewed.has_value();
-            found = viewed ? *viewed : SearchAlone(file, from, end, kReadPieceBytes, true);
-        } else {
-            found = SearchAlone(file, from, end, PieceBytesOf(way), !(atStart && from == 0));
-        }
-        if (timed && found.status == Searched::NotFound)
-            cost[static_cast<int>(way)] = (SearchClockSeconds() - start) / static_cast<double>(end - from);
+        const int64_t starts = std::min(length, from + WayChoice::TrialSpanBytes(way));
+        const RunPlan span{from, std::min(length, starts + m_carry), PieceBytesOf(way), m_carry, starts};
+        const RunsSearched searched = way == ReadWay::Views ? SpanThroughViews(file, length, span) : ReadRuns(file, span);
+        if (searched.found.status == Searched::NotFound && searched.bytes > 0)
+            cost[static_cast<int>(way)] = searched.seconds / static_cast<double>(searched.bytes);
         // An answer, a failure or a stop ends the search, and the trial unfinished.
-        if (found.status != Searched::NotFound)
-            return found;
-        from += kTrialSpanBytes;
-        if (m_whileSearching)
-            m_whileSearching();
+        if (searched.found.status != Searched::NotFound)
+            return searched.found;
+        from = starts;
         if (Stopped())
             return kStopped;
     }
@@ -165,40 +158,65 @@ std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, boo
     return std::nullopt;
 }
 
-std::optional<SearchAnswer> FileSearcher::SpanThroughViews(HANDLE file, int64_t length, int64_t from, int64_t end)
+FileSearcher::RunsSearched FileSearcher::SpanThroughViews(HANDLE file, int64_t length, RunPlan span)
 {
     // Timed only where the turn is free now: a trial waits for no other file's search.
+    // Otherwise the span is read instead, untimed.
+    span.runBytes = kReadPieceBytes;
     const MappedSearchTurn turn;
     if (!turn.Granted())
-        return std::nullopt;
+        return Untimed(ReadRuns(file, span));
     const CHandle mapping(CreateReadMapping(file, length));
     if (!mapping.IsValid())
-        return std::nullopt;
-    ViewRunSearcher views(mapping.Get(), m_pattern, m_table);
-    const SearchAnswer found = views.Search(from, end);
-    if (found.status == Searched::Unreadable)
-        return std::nullopt;
-    return found;
+        return Untimed(ReadRuns(file, span));
+    span.runBytes = kSearchViewBytes;
+    const RunsSearched searched = MapRuns(mapping.Get(), span);
+    if (searched.found.status == Searched::Unreadable) {
+        span.runBytes = kReadPieceBytes;
+        return Untimed(ReadRuns(file, span));
+    }
+    return searched;
 }
 
-SearchAnswer FileSearcher::SearchPieces(HANDLE file, int64_t from, int64_t length, int64_t pieceBytes)
+FileSearcher::RunsSearched FileSearcher::ReadRuns(HANDLE file, const RunPlan& plan)
 {
-    const size_t capacity = static_cast<size_t>(pieceBytes + m_carry);
+    const size_t capacity = static_cast<size_t>(plan.runBytes + m_carry);
     try {
         FitReadBuffer(m_buffer, capacity);
         FitReadBuffer(m_helperBuffer, capacity);
     } catch (const std::bad_alloc&) {
-        return SearchAlone(file, from, length, pieceBytes, true);  // in the buffer it has, or none
+        // In the buffer it has, or none, and untimed.
+        return RunsSearched{SearchAlone(file, plan.from, plan.length, plan.runBytes, true), 0, 0};
     }
     PieceRunReader own(file, false, m_pattern, m_table, m_buffer);
     PieceRunReader helper(file, true, m_pattern, m_table, m_helperBuffer);
-    RunsAhead runs(RunPlan{from, length, pieceBytes, m_carry}, own, helper, m_stop, m_whileSearching);
+    RunsAhead runs(plan, own, helper, m_stop, m_whileSearching);
     const SearchAnswer found = runs.Search();
-    if (TellsTheRate(found)) {
-        std::lock_guard<CLock> lock(g_choiceLock);
-        g_choice.Ran(runs.BusyBytes(), runs.BusySeconds());
-    }
-    return found;
+    return RunsSearched{found, runs.BusyBytes(), runs.BusySeconds()};
+}
+
+FileSearcher::RunsSearched FileSearcher::MapRuns(HANDLE mapping, const RunPlan& plan)
+{
+    ViewRunSearcher own(mapping, m_pattern, m_table);
+    ViewRunSearcher helper(mapping, m_pattern, m_table);
+    RunsAhead runs(plan, own, helper, m_stop, m_whileSearching);
+    const SearchAnswer found = runs.Search();
+    return RunsSearched{found, runs.BusyBytes(), runs.BusySeconds()};
+}
+
+void FileSearcher::TellRate(const RunsSearched& searched)
+{
+    if (!TellsTheRate(searched.found) || searched.bytes <= 0)
+        return;
+    std::lock_guard<CLock> lock(g_choiceLock);
+    g_choice.Ran(searched.bytes, searched.seconds);
+}
+
+SearchAnswer FileSearcher::SearchPieces(HANDLE file, int64_t from, int64_t length, int64_t pieceBytes)
+{
+    const RunsSearched searched = ReadRuns(file, RunPlan{from, length, pieceBytes, m_carry});
+    TellRate(searched);
+    return searched.found;
 }
 
 SearchAnswer FileSearcher::SearchViews(HANDLE file, int64_t from, int64_t length, CHandle* owner, bool chosen)
@@ -211,15 +229,10 @@ SearchAnswer FileSearcher::SearchViews(HANDLE file, int64_t from, int64_t length
     const MappedSearchTurn turn(m_whileSearching, m_stop);
     if (!turn.Granted() || Stopped())
         return kStopped;
-    ViewRunSearcher own(mapping.Get(), m_pattern, m_table);
-    ViewRunSearcher helper(mapping.Get(), m_pattern, m_table);
-    RunsAhead runs(RunPlan{from, length, kSearchViewBytes, m_carry}, own, helper, m_stop, m_whileSearching);
-    const SearchAnswer found = runs.Search();
-    if (chosen && TellsTheRate(found)) {
-        std::lock_guard<CLock> lock(g_choiceLock);
-        g_choice.Ran(runs.BusyBytes(), runs.BusySeconds());
-    }
-    return found;
+    const RunsSearched searched = MapRuns(mapping.Get(), RunPlan{from, length, kSearchViewBytes, m_carry});
+    if (chosen)
+        TellRate(searched);
+    return searched.found;
 }
 
 int64_t SearchFile(const char* path, const unsigned char* pattern, int32_t n)

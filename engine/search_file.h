@@ -68,13 +68,27 @@ private:
     SearchAnswer SearchMeasured(HANDLE file, int64_t length, bool atStart, CHandle* owner);
     // The bytes [from, end) read on this thread alone.
     SearchAnswer SearchAlone(HANDLE file, int64_t from, int64_t end, int64_t pieceBytes, bool seek);
+    // What runs searched by two threads found, and what the threads spent on them.
+    struct RunsSearched {
+        SearchAnswer found;
+        int64_t bytes;   // 0: not timed
+        double seconds;  // added up over the threads
+    };
+    static RunsSearched Untimed(const RunsSearched& searched) { return RunsSearched{searched.found, 0, 0}; }
+
     // The first spans of a large file searched each way, timed for the choice; from
     // is then where the rest starts. Nothing where the trial ended without an answer:
     // the rest is searched the way chosen.
-    std::optional<SearchAnswer> Trial(HANDLE file, int64_t length, bool atStart, int64_t& from);
-    // Nothing where the span could not be searched through views (no turn at them, no
-    // view mapped): it is read instead, untimed.
-    std::optional<SearchAnswer> SpanThroughViews(HANDLE file, int64_t length, int64_t from, int64_t end);
+    std::optional<SearchAnswer> Trial(HANDLE file, int64_t length, int64_t& from);
+    // The span through views, untimed where it could not be (no turn at them, no view
+    // mapped): it is read instead.
+    RunsSearched SpanThroughViews(HANDLE file, int64_t length, RunPlan span);
+    // The runs of plan, by two threads, read in pieces of plan.runBytes, or through
+    // views of mapping.
+    RunsSearched ReadRuns(HANDLE file, const RunPlan& plan);
+    RunsSearched MapRuns(HANDLE mapping, const RunPlan& plan);
+    // Tells the choice how fast the way it made ran on a file.
+    static void TellRate(const RunsSearched& searched);
     // The window starts from from on, searched by two threads in runs read or mapped;
     // chosen: the way the choice made, whose rate it is told.
     SearchAnswer SearchPieces(HANDLE file, int64_t from, int64_t length, int64_t pieceBytes);

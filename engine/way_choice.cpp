@@ -1,23 +1,31 @@
 #include "engine/way_choice.h"
 
+#include <algorithm>
+
 void WayChoice::Timed(const double secondsPerByte[kReadWays])
 {
     // The process's first trial pays for first times (a new buffer's page faults, the
     // first view mapped): the next large file is timed again.
-    m_due = m_trials == 0;
-    ++m_trials;
     m_sinceTrial = 0;
-    int best = -1;
-    for (int way = 0; way < kReadWays; ++way) {
-        if (secondsPerByte[way] >= 0 && (best < 0 || secondsPerByte[way] < secondsPerByte[best]))
-            best = way;
-    }
-    if (best < 0) {
+    if (*std::max_element(secondsPerByte, secondsPerByte + kReadWays) < 0) {
         m_due = true;  // nothing timed: the next large file tries again
         return;
     }
+    m_due = m_trials == 0;
+    double cost[kReadWays];
+    int best = -1;
+    for (int way = 0; way < kReadWays; ++way) {
+        cost[way] = secondsPerByte[way];
+        if (m_trials == 1 && m_first[way] >= 0 && (cost[way] < 0 || m_first[way] < cost[way]))
+            cost[way] = m_first[way];
+        if (m_trials == 0)
+            m_first[way] = cost[way];
+        if (cost[way] >= 0 && (best < 0 || cost[way] < cost[best]))
+            best = way;
+    }
+    ++m_trials;
     m_chosen = static_cast<ReadWay>(best);
-    m_timed = secondsPerByte[best];
+    m_timed = cost[best];
 }
 
 void WayChoice::Ran(int64_t bytes, double seconds)

@@ -11,11 +11,16 @@
 enum class ReadWay { Pieces, SmallPieces, Views };
 constexpr int kReadWays = 3;
 
-// A file this large has its first spans searched each way on one thread, timed, when a
-// trial is due; each span is this long.
-constexpr int64_t kTrialFileBytes = int64_t{64} << 20;
-constexpr int64_t kTrialSpanBytes = int64_t{8} << 20;
-// The process's first trial is followed by a second on the next large file. A trial is
+// When a trial is due, a large file has its first spans searched each way, timed, by
+// two threads as the rest would be: the views two of the size the rest is mapped in
+// (mapping and unmapping a view costs as much as searching megabytes of it), the
+// pieces many of their size. A file this large holds the three spans.
+constexpr int64_t kTrialReadSpanBytes = int64_t{16} << 20;
+constexpr int64_t kTrialViewSpanBytes = int64_t{64} << 20;
+constexpr int64_t kTrialFileBytes = kTrialViewSpanBytes + 2 * kTrialReadSpanBytes;
+// The process's first trial is followed by a second on the next large file, and each
+// way keeps the lower of its two costs: a span takes a millisecond or two, which a
+// thread that lost its core for a moment makes look slower than it is. A trial is
 // due again once this much has been searched since the last, or once a file
 // searched the chosen way ran at less than a third of the rate that way was timed at:
 // two threads sharing a core that another program keeps busy run at half of it.
@@ -31,8 +36,10 @@ public:
     // The order in which the next trial times the ways: it changes from trial to trial,
     // so no way is always timed on the same part of a file.
     ReadWay TrialWay(int i) const { return static_cast<ReadWay>((i + m_trials) % kReadWays); }
-    // A trial's seconds per byte of each way, on one thread; negative for a way it could
-    // not time. Keeps the cheapest of those timed, and the current choice where none was.
+    static int64_t TrialSpanBytes(ReadWay way) { return way == ReadWay::Views ? kTrialViewSpanBytes : kTrialReadSpanBytes; }
+    // A trial's seconds per byte of each way, its threads' seconds added up; negative
+    // for a way it could not time. Keeps the cheapest of those timed, and the current
+    // choice where none was.
     void Timed(const double secondsPerByte[kReadWays]);
     ReadWay Chosen() const { return m_chosen; }
     // A file of bytes searched the chosen way, in seconds of the threads that searched
@@ -43,6 +50,7 @@ private:
     bool m_due = true;
     ReadWay m_chosen = ReadWay::Pieces;
     double m_timed = 0;  // the chosen way's seconds per byte when timed; 0 before any trial
+    double m_first[kReadWays] = {-1, -1, -1};  // the first trial's costs, for the second
     int64_t m_sinceTrial = 0;
     int m_trials = 0;
 };

@@ -160,6 +160,16 @@ for wine_arch in "${wine_archs[@]}"; do
     ln -f "$big" "$data/one/text.bin"
     echo "Start on the 1 GiB file and the binaries under Wine ($wine_arch), grep and ripgrep, warm and cold ..." >&2
     python3 "$root/bench/file_peers.py" "$data" "$runs" "$exe" "${binaries[@]}" >"$data/file.txt"
+    # Each way forced, with what the trial sees of it and what a fresh process chooses:
+    # text and each binary with a pattern of 16 bytes, the odd byte in the middle.
+    echo "The ways of reading, forced, under Wine ($wine_arch) ..." >&2
+    : >"$data/ways.txt"
+    text_hex=$(head -c 16 "$big" | python3 -c 'import sys; b = bytearray(sys.stdin.buffer.read()); b[8] = ord("#"); print(b.hex())')
+    for kind in text "${binaries[@]}"; do
+      if [ "$kind" = text ]; then file=$big hex=$text_hex; else file=$data/$kind.bin hex=$(od -An -tx1 -v "$data/$kind.bin.16.middle.pat" | tr -d ' \n'); fi
+      cat "$file" >/dev/null
+      "$WINE" "$exe" ways "$(winpath "$file")" "$hex" "$runs" | tr -d '\r' | sed "s/^/ways data=$kind /" >>"$data/ways.txt"
+    done
   fi
   echo "Directory walk under Wine ($wine_arch) ..." >&2
   cat "$data"/tree/*/* >/dev/null
@@ -288,6 +298,27 @@ for key in sorted(worst):
     print(worst[key][1])
 for key in sorted(costliest):
     print(costliest[key][1])
+
+print("\n### The ways of reading a large file, each forced (GB/s, and the threads' ms per GiB)\n")
+print("Each way searches the whole file warm by two threads, as Start does, pattern of 16 bytes absent (for text a")
+print("slice of it with `#` in the middle, for binaries their near miss): read in pieces of 2 MiB or 512 KiB, or")
+print("through views of 32 MiB. The threads' time is what the choice weighs: the seconds each thread spent on its")
+print("runs, added up. The trial: the same over the span the trial searches that way (16 MiB of pieces, two views),")
+print("at each place it can have, median and range; chosen: what a new process picks after its two trials.\n")
+print("| data | way | GB/s | threads' ms/GiB | trial's ms/GiB | trial's range | chosen |")
+print("|---|---|---:|---:|---:|---|---|")
+chosen = {}
+ways_rows = []
+for line in open(os.path.join(data, "ways.txt")):
+    f = fields(line)
+    if "chosen" in f:
+        chosen[f["data"]] = f["chosen"]
+    else:
+        ways_rows.append(f)
+for f in ways_rows:
+    print(f"| {f['data']} | {f['way']} | {float(f['gbps']):.2f} | {float(f['busy_ms_per_gib']):.0f} | "
+          f"{float(f['trial_ms_per_gib']):.0f} | {float(f['trial_low']):.0f}-{float(f['trial_high']):.0f} | "
+          f"{chosen.get(f['data'], '-')} |")
 
 print("\n### Directory walk: 10,000 files of 0.5-8 KiB, pattern absent (files per second)\n")
 print("The floor opens, reads with one `ReadFile` and closes each file on two threads, its listing made before the")

@@ -8,7 +8,8 @@ constexpr int64_t kMiB = int64_t{1} << 20;
 
 // A first trial is due on the first file large enough to be timed on; the cheapest way
 // timed is kept, a way that could not be timed never is, and with nothing timed the
-// next large file tries again.
+// next large file tries again. The second trial keeps each way's lower cost of the two,
+// so a way held up in one span is not given up; a later trial stands alone.
 TEST(WayChoice, TheCheapestWayTimedIsKept)
 {
     WayChoice choice;
@@ -19,8 +20,12 @@ TEST(WayChoice, TheCheapestWayTimedIsKept)
     choice.Timed(viewsCheapest);
     EXPECT_EQ(choice.Chosen(), ReadWay::Views);
     EXPECT_TRUE(choice.TrialDue(kTrialFileBytes)) << "the first trial is not timed again";
-    choice.Timed(viewsCheapest);
+    const double viewsHeldUp[kReadWays] = {3e-10, 2e-10, 9e-10};
+    choice.Timed(viewsHeldUp);
+    EXPECT_EQ(choice.Chosen(), ReadWay::Views) << "the second trial forgot the first";
     EXPECT_FALSE(choice.TrialDue(kTrialFileBytes));
+    choice.Timed(viewsHeldUp);
+    EXPECT_EQ(choice.Chosen(), ReadWay::SmallPieces) << "a later trial kept an old cost";
 
     WayChoice untimed;
     const double viewsUntimed[kReadWays] = {3e-10, 2e-10, -1};

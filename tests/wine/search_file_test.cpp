@@ -369,11 +369,15 @@ TEST_F(LargeFileTest, TheWayThatCostsACoreLeastIsChosen)
 // the search goes on the chosen way after the last.
 TEST_F(LargeFileTest, TrialSpansFindWhatTheyHold)
 {
-    MakeSparseFile(file, kTrialFileBytes);
+    const int64_t length = kTrialFileBytes + kReadPieceBytes;  // the rest: a piece, or part of a view
+    MakeSparseFile(file, length);
     ASSERT_TRUE(MakeTrialDue(file)) << "setup: no trial due";
-    // A trial that ends on an occurrence chooses nothing: the next is due too.
-    for (int span = 1; span <= 3; ++span) {
-        const int64_t at = span * kTrialSpanBytes - 1;  // 'A' ends the span, 'B' starts the next
+    // A trial that ends on an occurrence chooses nothing: the next is due too, and times
+    // the ways in the same order.
+    int64_t spanEnd = 0;
+    for (int span = 0; span < kReadWays; ++span) {
+        spanEnd += WayChoice::TrialSpanBytes(CurrentWayChoice().TrialWay(span));
+        const int64_t at = spanEnd - 1;  // 'A' ends the span, 'B' starts the next
         WriteBytesAt(file, at, BytesOf("AB"));
         for (SearchWay search : kBothWays) {
             ASSERT_TRUE(CurrentWayChoice().TrialDue(kTrialFileBytes)) << "setup: no trial due";
@@ -381,8 +385,8 @@ TEST_F(LargeFileTest, TrialSpansFindWhatTheyHold)
         }
         WriteBytesAt(file, at, BytesOf("ab"));
     }
-    WriteBytesAt(file, kTrialFileBytes - 2, BytesOf("AB"));
-    EXPECT_EQ(OnAThreadOfItsOwn(file), kTrialFileBytes - 2) << "the rest after the trial";
+    WriteBytesAt(file, length - 2, BytesOf("AB"));
+    EXPECT_EQ(OnAThreadOfItsOwn(file), length - 2) << "the rest after the trial";
     faults::SetCallCosts({});
 }
 
