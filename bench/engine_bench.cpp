@@ -314,6 +314,17 @@ std::vector<unsigned char> ParseHex(const char* hex)
 struct WaySearch {
     double wall, busy;  // seconds
     int64_t bytes;
+    double mapping;  // of busy, mapping and unmapping views
+    int views;
+
+    // The threads' seconds a GiB, the views' mapping counted as for views of the size
+    // the rest of a file is searched in, as the trial counts it.
+    double TrialMsPerGiB() const
+    {
+        const double restViews = static_cast<double>(bytes) / static_cast<double>(kSearchViewBytes);
+        const double seconds = views > 0 ? busy - mapping + mapping / views * restViews : busy;
+        return seconds / static_cast<double>(bytes) * double(1 << 30) * 1e3;
+    }
 };
 
 WaySearch SearchWay(HANDLE file, HANDLE mapping, bool views, const PatternBytes& pattern, const int32_t* table,
@@ -326,10 +337,17 @@ WaySearch SearchWay(HANDLE file, HANDLE mapping, bool views, const PatternBytes&
     ViewRunSearcher ownViews(mapping, pattern, table), helperViews(mapping, pattern, table);
     const std::function<void()> none;
     const double start = Seconds();
-    RunsAhead runs(plan, views ? static_cast<RunWorker&>(ownViews) : ownReader,
-                   views ? static_cast<RunWorker&>(helperViews) : helperReader, nullptr, none);
-    runs.Search();
-    return WaySearch{Seconds() - start, runs.BusySeconds(), runs.BusyBytes()};
+    double busy;
+    int64_t bytes;
+    {
+        RunsAhead runs(plan, views ? static_cast<RunWorker&>(ownViews) : ownReader,
+                       views ? static_cast<RunWorker&>(helperViews) : helperReader, nullptr, none);
+        runs.Search();
+        busy = runs.BusySeconds();
+        bytes = runs.BusyBytes();
+    }
+    return WaySearch{Seconds() - start, busy, bytes, ownViews.MappingSeconds() + helperViews.MappingSeconds(),
+                     ownViews.Views() + helperViews.Views()};
 }
 
 int Ways(const char* path, const char* hex, int runs)
@@ -359,13 +377,12 @@ int Ways(const char* path, const char* hex, int runs)
             busy.push_back(whole.busy / static_cast<double>(whole.bytes) * kGiB * 1e3);
         }
         // The trial's span of the way, at each of the places it can have in a trial.
-        const int64_t spanBytes = WayChoice::TrialSpanBytes(static_cast<ReadWay>(way));
-        const int64_t places[] = {0, kTrialReadSpanBytes, kTrialFileBytes - spanBytes};
         for (int i = 0; i < 3 * runs; ++i) {
-            const int64_t from = places[i % 3];
-            const RunPlan span{from, from + spanBytes + carry, runBytes[way], carry, from + spanBytes};
+            const int64_t from = (i % 3) * kTrialSpanBytes;
+            const RunPlan span{from, from + kTrialSpanBytes + carry, way == 2 ? kTrialSpanBytes / 2 : runBytes[way],
+                               carry, from + kTrialSpanBytes};
             const WaySearch part = SearchWay(file.Get(), mapping.Get(), way == 2, pattern, table, span);
-            trial.push_back(part.busy / static_cast<double>(part.bytes) * kGiB * 1e3);
+            trial.push_back(part.TrialMsPerGiB());
         }
         std::sort(trial.begin(), trial.end());
         std::printf("way=%s gbps=%.2f busy_ms_per_gib=%.0f trial_ms_per_gib=%.0f "

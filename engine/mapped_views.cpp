@@ -3,6 +3,7 @@
 #include "framework/handle.h"
 #include "engine/find_pattern.h"
 #include "engine/read_guard.h"
+#include "engine/search_clock.h"
 #include "engine/search_file.h"
 
 #include <algorithm>
@@ -135,7 +136,9 @@ SearchAnswer ViewRunSearcher::Search(int64_t from, int64_t end)
 {
     ViewPlan plan(from, end, m_pattern.n, m_viewBytes);
     for (;;) {
+        double start = SearchClockSeconds();
         CMappedView view = MapView(m_mapping, plan.Base(), plan.Bytes());
+        m_mappingSeconds += SearchClockSeconds() - start;
         if (!view.Get()) {
             if (!plan.Shrink())
                 return SearchAnswer::Of(Searched::Unreadable);
@@ -144,9 +147,12 @@ SearchAnswer ViewRunSearcher::Search(int64_t from, int64_t end)
         }
         const int64_t skip = plan.Start() - plan.Base();
         const SearchAnswer found = FindReadable(view.Get() + skip, plan.Bytes() - skip, plan.Start(), m_pattern, m_table);
+        ++m_views;
+        start = SearchClockSeconds();
+        view.Unmap();
+        m_mappingSeconds += SearchClockSeconds() - start;
         if (found.status != Searched::NotFound || plan.Last())
             return found;
-        view.Unmap();
         plan.Advance();
     }
 }

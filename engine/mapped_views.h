@@ -37,6 +37,10 @@ public:
     {
     }
     SearchAnswer Search(int64_t from, int64_t end) override;
+    // The seconds spent mapping and unmapping views so far, and the views mapped: what
+    // a view costs whatever its size.
+    double MappingSeconds() const { return m_mappingSeconds; }
+    int Views() const { return m_views; }
 
 private:
     HANDLE m_mapping;
@@ -45,4 +49,6 @@ private:
     // The largest view to map: a run whole, with its carry, from the view boundary at or
     // before its start; once one could not be mapped, smaller from then on.
     int64_t m_viewBytes = kSearchViewBytes + kViewAlignment;
+    double m_mappingSeconds = 0;
+    int m_views = 0;
 };

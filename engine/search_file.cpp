@@ -20,8 +20,6 @@ int64_t PieceBytesOf(ReadWay way)
     return way == ReadWay::SmallPieces ? kSmallReadPieceBytes : kReadPieceBytes;
 }
 
-static_assert(kTrialViewSpanBytes == 2 * kSearchViewBytes, "a trial maps two views, one for each thread");
-
 const SearchAnswer kUnreadable = SearchAnswer::Of(Searched::Unreadable);
 const SearchAnswer kStopped = SearchAnswer::Of(Searched::Stopped);
 
@@ -141,7 +139,7 @@ std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, int
             std::lock_guard<CLock> lock(g_choiceLock);
             way = g_choice.TrialWay(i);
         }
-        const int64_t starts = std::min(length, from + WayChoice::TrialSpanBytes(way));
+        const int64_t starts = std::min(length, from + kTrialSpanBytes);
         const RunPlan span{from, std::min(length, starts + m_carry), PieceBytesOf(way), m_carry, starts};
         const RunsSearched searched = way == ReadWay::Views ? SpanThroughViews(file, length, span) : ReadRuns(file, span);
         if (searched.found.status == Searched::NotFound && searched.bytes > 0)
@@ -169,11 +167,18 @@ FileSearcher::RunsSearched FileSearcher::SpanThroughViews(HANDLE file, int64_t l
     const CHandle mapping(CreateReadMapping(file, length));
     if (!mapping.IsValid())
         return Untimed(ReadRuns(file, span));
-    span.runBytes = kSearchViewBytes;
-    const RunsSearched searched = MapRuns(mapping.Get(), span);
+    span.runBytes = kTrialSpanBytes / 2;  // a view for each thread
+    RunsSearched searched = MapRuns(mapping.Get(), span);
     if (searched.found.status == Searched::Unreadable) {
         span.runBytes = kReadPieceBytes;
         return Untimed(ReadRuns(file, span));
+    }
+    // Mapping and unmapping a view costs the same whatever its size: counted as for the
+    // views the rest is searched in, its cost is what the rest would cost.
+    if (searched.views > 0 && searched.bytes > 0) {
+        const double perView = searched.mappingSeconds / searched.views;
+        const double restViews = static_cast<double>(searched.bytes) / static_cast<double>(kSearchViewBytes);
+        searched.seconds += perView * restViews - searched.mappingSeconds;
     }
     return searched;
 }
@@ -199,9 +204,17 @@ FileSearcher::RunsSearched FileSearcher::MapRuns(HANDLE mapping, const RunPlan& 
 {
     ViewRunSearcher own(mapping, m_pattern, m_table);
     ViewRunSearcher helper(mapping, m_pattern, m_table);
-    RunsAhead runs(plan, own, helper, m_stop, m_whileSearching);
-    const SearchAnswer found = runs.Search();
-    return RunsSearched{found, runs.BusyBytes(), runs.BusySeconds()};
+    SearchAnswer found;
+    int64_t bytes;
+    double seconds;
+    {
+        RunsAhead runs(plan, own, helper, m_stop, m_whileSearching);
+        found = runs.Search();
+        bytes = runs.BusyBytes();
+        seconds = runs.BusySeconds();
+    }  // the helper has left: its figures are complete
+    return RunsSearched{found, bytes, seconds, own.MappingSeconds() + helper.MappingSeconds(),
+                        own.Views() + helper.Views()};
 }
 
 void FileSearcher::TellRate(const RunsSearched& searched)

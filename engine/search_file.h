@@ -73,6 +73,8 @@ private:
         SearchAnswer found;
         int64_t bytes;   // 0: not timed
         double seconds;  // added up over the threads
+        double mappingSeconds = 0;  // of those, mapping and unmapping views
+        int views = 0;
     };
     static RunsSearched Untimed(const RunsSearched& searched) { return RunsSearched{searched.found, 0, 0}; }
 

@@ -11,13 +11,13 @@
 enum class ReadWay { Pieces, SmallPieces, Views };
 constexpr int kReadWays = 3;
 
-// When a trial is due, a large file has its first spans searched each way, timed, by
-// two threads as the rest would be: the views two of the size the rest is mapped in
-// (mapping and unmapping a view costs as much as searching megabytes of it), the
-// pieces many of their size. A file this large holds the three spans.
-constexpr int64_t kTrialReadSpanBytes = int64_t{16} << 20;
-constexpr int64_t kTrialViewSpanBytes = int64_t{64} << 20;
-constexpr int64_t kTrialFileBytes = kTrialViewSpanBytes + 2 * kTrialReadSpanBytes;
+// When a trial is due, a file this large has its first spans searched each way, timed,
+// by two threads as the rest would be; each span is this long: small, since a way that
+// costs a core five times another is paid for on it, so the views of the span are smaller
+// than the rest's and what mapping and unmapping one costs is counted as for views of
+// the rest's size.
+constexpr int64_t kTrialFileBytes = int64_t{64} << 20;
+constexpr int64_t kTrialSpanBytes = int64_t{8} << 20;
 // The process's first trial is followed by a second on the next large file, and each
 // way keeps the lower of its two costs: a span takes a millisecond or two, which a
 // thread that lost its core for a moment makes look slower than it is. A trial is
@@ -36,7 +36,6 @@ public:
     // The order in which the next trial times the ways: it changes from trial to trial,
     // so no way is always timed on the same part of a file.
     ReadWay TrialWay(int i) const { return static_cast<ReadWay>((i + m_trials) % kReadWays); }
-    static int64_t TrialSpanBytes(ReadWay way) { return way == ReadWay::Views ? kTrialViewSpanBytes : kTrialReadSpanBytes; }
     // A trial's seconds per byte of each way, its threads' seconds added up; negative
     // for a way it could not time. Keeps the cheapest of those timed, and the current
     // choice where none was.

@@ -369,19 +369,19 @@ TEST_F(LargeFileTest, TheWayThatCostsACoreLeastIsChosen)
 // the search goes on the chosen way after the last.
 TEST_F(LargeFileTest, TrialSpansFindWhatTheyHold)
 {
-    const int64_t length = kTrialFileBytes + kReadPieceBytes;  // the rest: a piece, or part of a view
+    const int64_t length = kTrialFileBytes;
     MakeSparseFile(file, length);
     ASSERT_TRUE(MakeTrialDue(file)) << "setup: no trial due";
-    // A trial that ends on an occurrence chooses nothing: the next is due too, and times
-    // the ways in the same order.
-    int64_t spanEnd = 0;
-    for (int span = 0; span < kReadWays; ++span) {
-        spanEnd += WayChoice::TrialSpanBytes(CurrentWayChoice().TrialWay(span));
-        const int64_t at = spanEnd - 1;  // 'A' ends the span, 'B' starts the next
+    // A trial that ends on an occurrence chooses nothing: the next is due too. Each span
+    // holds two runs or views, one for each thread: 'A' ends the first run of the third
+    // span too.
+    const int64_t edges[] = {kTrialSpanBytes, 2 * kTrialSpanBytes, 3 * kTrialSpanBytes, 2 * kTrialSpanBytes + kTrialSpanBytes / 2};
+    for (const int64_t edge : edges) {
+        const int64_t at = edge - 1;  // 'A' ends a span or run, 'B' starts the next
         WriteBytesAt(file, at, BytesOf("AB"));
         for (SearchWay search : kBothWays) {
             ASSERT_TRUE(CurrentWayChoice().TrialDue(kTrialFileBytes)) << "setup: no trial due";
-            EXPECT_EQ(search(file), at) << span << " " << (search == WhileWaiting);
+            EXPECT_EQ(search(file), at) << edge << " " << (search == WhileWaiting);
         }
         WriteBytesAt(file, at, BytesOf("ab"));
     }
