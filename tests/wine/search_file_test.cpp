@@ -365,6 +365,17 @@ TEST_F(LargeFileTest, TheWayThatCostsACoreLeastIsChosen)
     faults::WatchFile("");
 }
 
+// A trial maps views smaller than the rest's, but a view costs as much to map whatever
+// its size: with a view costing four times what a read costs, views of 32 MiB are the
+// cheapest way per byte, although the trial's 4 MiB views cost more than 2 MiB reads.
+// (Tenths of a second: the costs that make a later test's trial due are far higher.)
+TEST_F(LargeFileTest, AViewsMappingCountsAsForTheViewsOfTheRest)
+{
+    MakeSparseFile(file, kTrialFileBytes);
+    EXPECT_TRUE(ChooseWay(ReadWay::Views, file, faults::CallCosts{0.1, 0.1, 0.4}));
+    faults::SetCallCosts({});
+}
+
 // A trial's spans, one way each, find what lies in them, across their edges too, and
 // the search goes on the chosen way after the last.
 TEST_F(LargeFileTest, TrialSpansFindWhatTheyHold)

@@ -31,7 +31,12 @@ faults::CallCosts Favouring(ReadWay way)
 
 bool ChooseWay(ReadWay way, const std::string& trialFile)
 {
-    faults::SetCallCosts(Favouring(way));
+    return ChooseWay(way, trialFile, Favouring(way));
+}
+
+bool ChooseWay(ReadWay way, const std::string& trialFile, const faults::CallCosts& costs)
+{
+    faults::SetCallCosts(costs);
     for (int i = 0; i < 4 && !IsChosen(way); ++i)
         SearchOnce(trialFile);
     return IsChosen(way);

@@ -16,6 +16,8 @@ faults::CallCosts Favouring(ReadWay way);
 // way is the cheapest: a way chosen before runs so much slower that a trial comes due,
 // and the trial picks way. True once it is chosen and no trial is due; the costs stay.
 bool ChooseWay(ReadWay way, const std::string& trialFile);
+// The same with costs of the caller's that make way the cheapest.
+bool ChooseWay(ReadWay way, const std::string& trialFile, const faults::CallCosts& costs);
 
 // Makes a trial due, by making the way chosen cost seconds a call; the costs stay.
 bool MakeTrialDue(const std::string& trialFile);
