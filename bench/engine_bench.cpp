@@ -321,9 +321,7 @@ struct WaySearch {
     // the rest of a file is searched in, as the trial counts it.
     double TrialMsPerGiB() const
     {
-        const double restViews = static_cast<double>(bytes) / static_cast<double>(kSearchViewBytes);
-        const double seconds = views > 0 ? busy - mapping + mapping / views * restViews : busy;
-        return seconds / static_cast<double>(bytes) * double(1 << 30) * 1e3;
+        return SecondsInViewsOfTheRest(busy, mapping, views, bytes) / static_cast<double>(bytes) * double(1 << 30) * 1e3;
     }
 };
 

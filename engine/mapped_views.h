@@ -24,6 +24,17 @@ constexpr int64_t kSmallestViewBytes = int64_t{4} << 20;
 // cache 2 MiB at a time where it holds them in blocks that large.
 constexpr int64_t kViewAlignment = int64_t{2} << 20;
 
+// Seconds spent searching bytes through views, mappingSeconds of them on mapping and
+// unmapping views many: what the same bytes would cost in views of kSearchViewBytes,
+// since a view costs as much to map and unmap whatever its size.
+inline double SecondsInViewsOfTheRest(double seconds, double mappingSeconds, int views, int64_t bytes)
+{
+    if (views <= 0)
+        return seconds;
+    const double restViews = static_cast<double>(bytes) / static_cast<double>(kSearchViewBytes);
+    return seconds - mappingSeconds + mappingSeconds / views * restViews;
+}
+
 // A read-only mapping of a file's first length bytes, or nullptr.
 HANDLE CreateReadMapping(HANDLE file, int64_t length);
 

@@ -173,13 +173,8 @@ FileSearcher::RunsSearched FileSearcher::SpanThroughViews(HANDLE file, int64_t l
         span.runBytes = kReadPieceBytes;
         return Untimed(ReadRuns(file, span));
     }
-    // Mapping and unmapping a view costs the same whatever its size: counted as for the
-    // views the rest is searched in, its cost is what the rest would cost.
-    if (searched.views > 0 && searched.bytes > 0) {
-        const double perView = searched.mappingSeconds / searched.views;
-        const double restViews = static_cast<double>(searched.bytes) / static_cast<double>(kSearchViewBytes);
-        searched.seconds += perView * restViews - searched.mappingSeconds;
-    }
+    // Counted as for the views the rest is searched in, its cost is what the rest would cost.
+    searched.seconds = SecondsInViewsOfTheRest(searched.seconds, searched.mappingSeconds, searched.views, searched.bytes);
     return searched;
 }
 
