@@ -124,9 +124,9 @@ SearchAnswer FileSearcher::SearchAlone(HANDLE file, int64_t from, int64_t end, i
     return pieces.Search(from, end, seek);
 }
 
-// Each way searches one span of the file, by two threads as it would search the rest,
-// the spans one after another from the file's start, so the trial costs nothing but the
-// set-up of a few more runs. A way costs what its threads spend on a byte, added up:
+// Each way timed searches one span of the file, by two threads as it would search the
+// rest, the spans one after another from the file's start, so the trial costs nothing but
+// the set-up of a few more runs and what the dearer ways cost more on their spans. A way costs what its threads spend on a byte, added up:
 // where two threads that copy at once contend for the memory's bandwidth, reading costs
 // more than one thread alone shows. The clock is the wall's: the system's thread times
 // tick too coarsely for spans this short.
@@ -138,6 +138,8 @@ std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, int
         {
             std::lock_guard<CLock> lock(g_choiceLock);
             way = g_choice.TrialWay(i);
+            if (!g_choice.TrialTimes(way))
+                continue;
         }
         const int64_t starts = std::min(length, from + kTrialSpanBytes);
         const RunPlan span{from, std::min(length, starts + m_carry), PieceBytesOf(way), m_carry, starts};

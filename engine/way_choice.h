@@ -25,6 +25,11 @@ constexpr int64_t kTrialSpanBytes = int64_t{8} << 20;
 // searched the chosen way ran at less than a third of the rate that way was timed at:
 // two threads sharing a core that another program keeps busy run at half of it.
 constexpr int64_t kRetrialBytes = int64_t{4} << 30;
+// The second trial times again only the ways that cost at most this many times the
+// cheapest in the first: a moment's stall cannot make up for more, and a way that costs
+// a core five times another would make the second large file that much slower to
+// search. The others keep their first cost; later trials time every way.
+constexpr double kRetimedWithin = 2.0;
 // Files searched the chosen way count towards that only from this size on: below it a
 // file's rate says more about the system's set-up costs than about the way.
 constexpr int64_t kRateCheckBytes = int64_t{32} << 20;
@@ -36,8 +41,11 @@ public:
     // The order in which the next trial times the ways: it changes from trial to trial,
     // so no way is always timed on the same part of a file.
     ReadWay TrialWay(int i) const { return static_cast<ReadWay>((i + m_trials) % kReadWays); }
+    // Whether the next trial times way: false for a way the first trial found far
+    // dearer than the cheapest, in the second trial.
+    bool TrialTimes(ReadWay way) const;
     // A trial's seconds per byte of each way, its threads' seconds added up; negative
-    // for a way it could not time. Keeps the cheapest of those timed, and the current
+    // for a way it could not time or did not. Keeps the cheapest of those timed, and the current
     // choice where none was.
     void Timed(const double secondsPerByte[kReadWays]);
     ReadWay Chosen() const { return m_chosen; }

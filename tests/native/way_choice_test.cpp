@@ -20,12 +20,25 @@ TEST(WayChoice, TheCheapestWayTimedIsKept)
     choice.Timed(viewsCheapest);
     EXPECT_EQ(choice.Chosen(), ReadWay::Views);
     EXPECT_TRUE(choice.TrialDue(kTrialFileBytes)) << "the first trial is not timed again";
+    EXPECT_FALSE(choice.TrialTimes(ReadWay::Pieces)) << "three times the cheapest, timed again";
+    EXPECT_TRUE(choice.TrialTimes(ReadWay::SmallPieces) && choice.TrialTimes(ReadWay::Views));
     const double viewsHeldUp[kReadWays] = {3e-10, 2e-10, 9e-10};
     choice.Timed(viewsHeldUp);
     EXPECT_EQ(choice.Chosen(), ReadWay::Views) << "the second trial forgot the first";
     EXPECT_FALSE(choice.TrialDue(kTrialFileBytes));
+    EXPECT_TRUE(choice.TrialTimes(ReadWay::Pieces)) << "a later trial left a way out";
     choice.Timed(viewsHeldUp);
     EXPECT_EQ(choice.Chosen(), ReadWay::SmallPieces) << "a later trial kept an old cost";
+
+    // A way left out of the second trial keeps its first cost: it is not chosen for
+    // lack of one, nor for an old cost the ways timed again no longer beat.
+    WayChoice skipped;
+    const double viewsDear[kReadWays] = {1e-10, 1.5e-10, 5e-10};
+    skipped.Timed(viewsDear);
+    EXPECT_FALSE(skipped.TrialTimes(ReadWay::Views));
+    const double readingHeldUp[kReadWays] = {6e-10, 7e-10, -1};
+    skipped.Timed(readingHeldUp);
+    EXPECT_EQ(skipped.Chosen(), ReadWay::Pieces);
 
     WayChoice untimed;
     const double viewsUntimed[kReadWays] = {3e-10, 2e-10, -1};
