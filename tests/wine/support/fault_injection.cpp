@@ -144,9 +144,10 @@ HANDLE g_viewsReleased = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
 std::atomic<int> g_viewsWaiting{0};
 std::atomic<bool> g_shortAddressSpace{false};
 // What the calls cost on the clock (SetCallCosts), and what they have added to it, in
-// the counter's ticks.
+// the counter's ticks: on the clock of the thread that made them alone, as a call costs
+// the core it runs on, so a thread's time on a run holds no other thread's calls.
 std::atomic<double> g_bigReadCost{0}, g_smallReadCost{0}, g_viewCost{0};
-std::atomic<int64_t> g_clockAhead{0};
+thread_local int64_t t_clockAhead = 0;
 // A read with ReadFile has waited on the slow sector: later ones pass.
 bool g_slowReadDone = false;
 std::vector<uintptr_t> g_badPages;
@@ -354,13 +355,13 @@ void AddToClock(double seconds)
         return;
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
-    g_clockAhead += static_cast<int64_t>(seconds * static_cast<double>(frequency.QuadPart));
+    t_clockAhead += static_cast<int64_t>(seconds * static_cast<double>(frequency.QuadPart));
 }
 
 BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* now)
 {
     const BOOL ok = g_real.QueryPerformanceCounter(now);
-    now->QuadPart += g_clockAhead;
+    now->QuadPart += t_clockAhead;
     return ok;
 }
 
