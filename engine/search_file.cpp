@@ -126,9 +126,9 @@ SearchAnswer FileSearcher::SearchAlone(HANDLE file, int64_t from, int64_t end, i
 
 // Each way timed searches one span of the file, by two threads as it would search the
 // rest, the spans one after another from the file's start, so the trial costs nothing but
-// the set-up of a few more runs and what the dearer ways cost more on their spans. A way costs what its threads spend on a byte, added up:
-// where two threads that copy at once contend for the memory's bandwidth, reading costs
-// more than one thread alone shows. The clock is the wall's: the system's thread times
+// the set-up of a few more runs and what the dearer ways cost more on their spans. A way
+// costs what its threads spend on a byte, added up: where two threads that copy at once
+// contend for the memory's bandwidth, reading costs more than one thread alone shows. The clock is the wall's: the system's thread times
 // tick too coarsely for spans this short.
 std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, int64_t& from)
 {

@@ -45,8 +45,8 @@ public:
     // dearer than the cheapest, in the second trial.
     bool TrialTimes(ReadWay way) const;
     // A trial's seconds per byte of each way, its threads' seconds added up; negative
-    // for a way it could not time or did not. Keeps the cheapest of those timed, and the current
-    // choice where none was.
+    // for a way it could not time or did not. Keeps the cheapest of those timed, and the
+    // current choice where none was.
     void Timed(const double secondsPerByte[kReadWays]);
     ReadWay Chosen() const { return m_chosen; }
     // A file of bytes searched the chosen way, in seconds of the threads that searched
