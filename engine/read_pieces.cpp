@@ -100,6 +100,25 @@ SearchAnswer PieceSearch::Search(int64_t from, int64_t end, bool seek) const
     }
 }
 
+bool ReadThrough(HANDLE file, int64_t from, int64_t end, std::vector<unsigned char>& buffer,
+                 const std::function<void()>* between, const std::atomic<bool>* stop)
+{
+    if (buffer.empty() || !MoveTo(file, from))
+        return false;
+    for (int64_t at = from; at < end;) {
+        const DWORD want = static_cast<DWORD>(std::min<int64_t>(static_cast<int64_t>(buffer.size()), end - at));
+        DWORD got = 0;
+        if (!::ReadFile(file, buffer.data(), want, &got, nullptr) || got != want)
+            return false;
+        at += want;
+        if (between && *between)
+            (*between)();
+        if (stop && stop->load())
+            return false;
+    }
+    return true;
+}
+
 bool PieceRunReader::Prepare()
 {
     if (!m_ownHandle)

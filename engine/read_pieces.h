@@ -44,6 +44,12 @@ struct PieceSearch {
     SearchAnswer Search(int64_t from, int64_t end, bool seek) const;
 };
 
+// Reads the file's bytes [from, end) into buffer, piece after piece of its size, and
+// keeps none of them: the system holds them in its page cache afterwards. Calls between
+// (if given) between pieces; false once a read fails or falls short, or *stop holds.
+bool ReadThrough(HANDLE file, int64_t from, int64_t end, std::vector<unsigned char>& buffer,
+                 const std::function<void()>* between, const std::atomic<bool>* stop);
+
 // One worker's runs read with one ReadFile each into its buffer. The helper's reads go
 // through a handle of its own, opened on its thread: the system serves one handle's
 // reads one at a time. Answers as PieceSearch does, but is never stopped.

@@ -128,19 +128,38 @@ SearchAnswer FileSearcher::SearchAlone(HANDLE file, int64_t from, int64_t end, i
 // rest, the spans one after another from the file's start, so the trial costs nothing but
 // the set-up of a few more runs and what the dearer ways cost more on their spans. A way
 // costs what its threads spend on a byte, added up: where two threads that copy at once
-// contend for the memory's bandwidth, reading costs more than one thread alone shows. The clock is the wall's: the system's thread times
-// tick too coarsely for spans this short.
+// contend for the memory's bandwidth, reading costs more than one thread alone shows.
+// The clock is the wall's: the system's thread times tick too coarsely for spans this
+// short.
+//
+// A span that waits for the disk times the disk, not the way, and the system's read-ahead
+// for one span fills the next, so a file not in memory would favour whichever way comes
+// later: the spans' bytes are read first, untimed (bytes the search needs anyway; where
+// they are in memory, a copy of a few MiB), and each way is timed on bytes in memory.
 std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, int64_t& from)
 {
-    double cost[kReadWays] = {-1, -1, -1};
-    for (int i = 0; i < kReadWays; ++i) {
-        ReadWay way;
-        {
-            std::lock_guard<CLock> lock(g_choiceLock);
-            way = g_choice.TrialWay(i);
-            if (!g_choice.TrialTimes(way))
-                continue;
+    ReadWay ways[kReadWays];
+    int timed = 0;
+    {
+        std::lock_guard<CLock> lock(g_choiceLock);
+        for (int i = 0; i < kReadWays; ++i) {
+            if (g_choice.TrialTimes(g_choice.TrialWay(i)))
+                ways[timed++] = g_choice.TrialWay(i);
         }
+    }
+    try {
+        FitReadBuffer(m_buffer, static_cast<size_t>(kSmallReadPieceBytes));
+        // A read that fails here fails again in its span, which tells why.
+        ReadThrough(file, from, std::min(length, from + timed * kTrialSpanBytes + m_carry), m_buffer,
+                    &m_whileSearching, m_stop);
+    } catch (const std::bad_alloc&) {
+        // Timed as the bytes come, then.
+    }
+    if (Stopped())
+        return kStopped;
+    double cost[kReadWays] = {-1, -1, -1};
+    for (int i = 0; i < timed; ++i) {
+        const ReadWay way = ways[i];
         const int64_t starts = std::min(length, from + kTrialSpanBytes);
         const RunPlan span{from, std::min(length, starts + m_carry), PieceBytesOf(way), m_carry, starts};
         const RunsSearched searched = way == ReadWay::Views ? SpanThroughViews(file, length, span) : ReadRuns(file, span);
