@@ -145,9 +145,25 @@ std::atomic<int> g_viewsWaiting{0};
 std::atomic<bool> g_shortAddressSpace{false};
 // What the calls cost on the clock (SetCallCosts), and what they have added to it, in
 // the counter's ticks: on the clock of the thread that made them alone, as a call costs
-// the core it runs on, so a thread's time on a run holds no other thread's calls.
+// the core it runs on, so a thread's time on a run holds no other thread's calls. Kept in
+// two of the system's thread slots (the low and high halves): a C++ thread_local would have
+// the runtime give each thread that reads it an object of its own, with a handle, which the
+// fault tests would count as left open.
 std::atomic<double> g_bigReadCost{0}, g_smallReadCost{0}, g_viewCost{0};
-thread_local int64_t t_clockAhead = 0;
+const DWORD g_clockAheadLow = ::TlsAlloc(), g_clockAheadHigh = ::TlsAlloc();
+
+int64_t ThreadClockAhead()
+{
+    const auto half = [](DWORD slot) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(::TlsGetValue(slot))); };
+    return static_cast<int64_t>(static_cast<uint64_t>(half(g_clockAheadHigh)) << 32 | half(g_clockAheadLow));
+}
+
+void SetThreadClockAhead(int64_t ticks)
+{
+    const uint64_t bits = static_cast<uint64_t>(ticks);
+    ::TlsSetValue(g_clockAheadLow, reinterpret_cast<void*>(static_cast<uintptr_t>(static_cast<uint32_t>(bits))));
+    ::TlsSetValue(g_clockAheadHigh, reinterpret_cast<void*>(static_cast<uintptr_t>(static_cast<uint32_t>(bits >> 32))));
+}
 // A read with ReadFile has waited on the slow sector: later ones pass.
 bool g_slowReadDone = false;
 std::vector<uintptr_t> g_badPages;
@@ -353,15 +369,19 @@ void AddToClock(double seconds)
 {
     if (seconds <= 0)
         return;
+    const DWORD error = ::GetLastError();  // the call's own, for its caller
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
-    t_clockAhead += static_cast<int64_t>(seconds * static_cast<double>(frequency.QuadPart));
+    SetThreadClockAhead(ThreadClockAhead() + static_cast<int64_t>(seconds * static_cast<double>(frequency.QuadPart)));
+    ::SetLastError(error);
 }
 
 BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* now)
 {
     const BOOL ok = g_real.QueryPerformanceCounter(now);
-    now->QuadPart += t_clockAhead;
+    const DWORD error = ::GetLastError();  // reading a slot clears it
+    now->QuadPart += ThreadClockAhead();
+    ::SetLastError(error);
     return ok;
 }
 
