@@ -143,8 +143,9 @@ std::optional<SearchAnswer> FileSearcher::Trial(HANDLE file, int64_t length, int
     {
         std::lock_guard<CLock> lock(g_choiceLock);
         for (int i = 0; i < kReadWays; ++i) {
-            if (g_choice.TrialTimes(g_choice.TrialWay(i)))
-                ways[timed++] = g_choice.TrialWay(i);
+            const ReadWay way = g_choice.TrialWay(i);
+            if (g_choice.TrialTimes(way))
+                ways[timed++] = way;
         }
     }
     try {

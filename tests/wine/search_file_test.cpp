@@ -396,6 +396,19 @@ TEST_F(LargeFileTest, TrialSpansFindWhatTheyHold)
         }
         WriteBytesAt(file, at, BytesOf("ab"));
     }
+    // The spans' bytes are read before they are timed: a sector that read cannot get past
+    // fails the search only where the occurrence lies beyond it.
+    WriteBytesAt(file, kTrialSpanBytes / 4, BytesOf("AB"));
+    faults::SetBadSector(file, kTrialSpanBytes + 4096);
+    ASSERT_TRUE(CurrentWayChoice().TrialDue(kTrialFileBytes)) << "setup: no trial due";
+    EXPECT_EQ(OnAThreadOfItsOwn(file), kTrialSpanBytes / 4) << "a failed read ahead of the trial failed it";
+    WriteBytesAt(file, kTrialSpanBytes / 4, BytesOf("ab"));
+    WriteBytesAt(file, 2 * kTrialSpanBytes, BytesOf("AB"));
+    ASSERT_TRUE(CurrentWayChoice().TrialDue(kTrialFileBytes)) << "setup: no trial due";
+    EXPECT_EQ(OnAThreadOfItsOwn(file), SEARCH_OPEN_FAILED);
+    faults::SetBadSector(file, -1);
+    WriteBytesAt(file, 2 * kTrialSpanBytes, BytesOf("ab"));
+
     WriteBytesAt(file, length - 2, BytesOf("AB"));
     EXPECT_EQ(OnAThreadOfItsOwn(file), length - 2) << "the rest after the trial";
     faults::SetCallCosts({});
