@@ -69,7 +69,8 @@ TEST(WayChoice, EachTrialTimesTheWaysInAnotherOrder)
 }
 
 // A trial comes due again when the chosen way runs at under a third of the rate it was
-// timed at (files too small to say are not counted), and after kRetrialBytes.
+// timed at (files too small to say are not counted), and after kRetrialBytes. The one
+// due for a slow run takes a way found far dearer before only on a clear lead.
 TEST(WayChoice, ATrialComesDueWhenTheChosenWayRunsSlowOrAfterEnoughBytes)
 {
     const double costs[kReadWays] = {1e-10, 2e-10, 3e-10};  // 0.1 s a GiB
@@ -82,6 +83,15 @@ TEST(WayChoice, ATrialComesDueWhenTheChosenWayRunsSlowOrAfterEnoughBytes)
     EXPECT_FALSE(slow.TrialDue(kTrialFileBytes)) << "due at less than three times the cost";
     slow.Ran(kRateCheckBytes, 3.1e-10 * kRateCheckBytes);
     EXPECT_TRUE(slow.TrialDue(kTrialFileBytes));
+    // The trial after it: views, three times the cheapest when last timed freely, come
+    // level once and are not taken; held-up reads leave them ahead by more than twice.
+    const double viewsLevel[kReadWays] = {1.2e-10, 1.3e-10, 1.1e-10};
+    slow.Timed(viewsLevel);
+    EXPECT_EQ(slow.Chosen(), ReadWay::Pieces) << "a dear way taken on one span after a slow run";
+    slow.Ran(kRateCheckBytes, 1e-9 * kRateCheckBytes);
+    const double readsHeldUp[kReadWays] = {1e-9, 9e-10, 4e-10};
+    slow.Timed(readsHeldUp);
+    EXPECT_EQ(slow.Chosen(), ReadWay::Views);
 
     WayChoice steady;
     steady.Timed(costs);
@@ -90,6 +100,10 @@ TEST(WayChoice, ATrialComesDueWhenTheChosenWayRunsSlowOrAfterEnoughBytes)
     for (; !steady.TrialDue(kTrialFileBytes) && searched < 2 * kRetrialBytes; searched += 64 * kMiB)
         steady.Ran(64 * kMiB, 1e-10 * 64 * kMiB);
     EXPECT_EQ(searched, kRetrialBytes);
+    // One due for the bytes searched chooses freely, even just after a slow run.
+    steady.Ran(kRateCheckBytes, 1.0);
+    steady.Timed(viewsLevel);
+    EXPECT_EQ(steady.Chosen(), ReadWay::Views);
 }
 
 }  // namespace
