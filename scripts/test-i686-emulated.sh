@@ -8,7 +8,11 @@
 # Under qemu, Wine's fault handler is given no trap number ("Got unexpected trap -1"),
 # so a fault Wine would handle itself ends the program, and a message box never opens:
 # the default filter holds the suites that show no box. A test that shows one crashes or
-# hangs its test program there, whatever the program does.
+# hangs its test program there, whatever the program does; so does one whose seam makes a
+# page of a view fault (a bad or slow sector: LargeFileTest's TrialSpansFindWhatTheyHold,
+# UnreadableSectorFailsTheSearchOnlyWhereItMustBeRead, PieceOrRunHeldBackKeepsTheLowestOffset
+# and SearchStoppedWhileTheHelperReadsLeavesTheViewMappedUntilItHasLeft): leave them out
+# with a negative filter ('LargeFileTest.*:-LargeFileTest.TrialSpansFindWhatTheyHold:...').
 # Needs root: it registers the qemu handler with binfmt_misc and removes it at the end.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
