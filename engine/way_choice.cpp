@@ -41,19 +41,6 @@ void WayChoice::Timed(const double secondsPerByte[kReadWays])
     m_timed = cost[best];
 }
 
-bool WayChoice::TrialTimes(ReadWay way) const
-{
-    if (m_trials != 1)
-        return true;
-    double best = -1;
-    for (const double cost : m_first) {
-        if (cost >= 0 && (best < 0 || cost < best))
-            best = cost;
-    }
-    const double first = m_first[static_cast<int>(way)];
-    return first < 0 || first <= kRetimedWithin * best;
-}
-
 void WayChoice::Ran(int64_t bytes, double seconds)
 {
     if (bytes < kRateCheckBytes)

@@ -43,15 +43,15 @@ public:
     ReadWay TrialWay(int i) const { return static_cast<ReadWay>((i + m_trials) % kReadWays); }
     // Whether the next trial times way: false for a way the first trial found far
     // dearer than the cheapest, in the second trial.
-    bool TrialTimes(ReadWay way) const;
+    bool TrialTimes(ReadWay way) const { return m_trials != 1 || !m_dear[static_cast<int>(way)]; }
     // A trial's seconds per byte of each way, its threads' seconds added up; negative
     // for a way it could not time or did not. Keeps the cheapest of those timed, and the
-    // current choice where none was. A trial due because the chosen way ran slow takes a way that cost more than
-    // kRetimedWithin times the cheapest at the last trial due for another reason only
-    // where it now costs less than the others' cheapest divided by kRetimedWithin: a
-    // slow run says the file was not in memory or a core was taken, and a span timed
-    // while the machine is in that state can bring a dear way level with the others
-    // once; a way held up many times over (a filter on reads, say) is still left.
+    // current choice where none was. A trial due because the chosen way ran slow takes a
+    // way that cost more than kRetimedWithin times the cheapest at the last trial due for
+    // another reason only where it now costs less than the others' cheapest divided by
+    // kRetimedWithin: a slow run says the file was not in memory or a core was taken, and
+    // a span timed while the machine is in that state can bring a dear way level with the
+    // others once; a way held up many times over (a filter on reads, say) is still left.
     void Timed(const double secondsPerByte[kReadWays]);
     ReadWay Chosen() const { return m_chosen; }
     // A file of bytes searched the chosen way, in seconds of the threads that searched
@@ -61,7 +61,7 @@ public:
 private:
     bool m_due = true;
     bool m_afterSlowRun = false;  // the trial due is due for a slow run alone
-    bool m_dear[kReadWays] = {};  // far dearer than the cheapest at the last such other trial
+    bool m_dear[kReadWays] = {};  // far dearer than the cheapest at the last trial not due for a slow run
     ReadWay m_chosen = ReadWay::Pieces;
     double m_timed = 0;  // the chosen way's seconds per byte when timed; 0 before any trial
     double m_first[kReadWays] = {-1, -1, -1};  // the first trial's costs, for the second
